@@ -1,0 +1,161 @@
+#include "ServiceMap.h"
+
+#include "Log.h"
+
+#include <new>
+
+namespace {
+
+// Only ASCII A-Z fold; every other byte, those above 127 included, stays.
+std::string MakeKey(const char *uri)
+{
+    std::string key(uri);
+    for (char &c : key) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return key;
+}
+
+// Adopts obj into handle; when no holder can be allocated the handle stays
+// empty and obj, still ours, is freed.
+template <typename T>
+void Adopt(ObjectPtrT<T> &handle, T *obj)
+{
+    handle = obj;
+    if (obj && !handle.IsValid())
+        delete obj;
+}
+
+}  // namespace
+
+bool ServiceMap::AddService(const char *uri, gsoapws_service_entry entry, const char *wsdl_path,
+                            bool use_pool, int pool_size, bool start_pool)
+{
+    if (!uri || !entry || !wsdl_path) {
+        LOG_FAILURE("Add Service Failed! uri or entry is NULL!");
+        return false;
+    }
+    const std::string key = MakeKey(uri);
+    const std::string wsdl(wsdl_path);
+
+    bool stored;
+    {
+        ScopedLock scopedLock(&m_servicesLock, false);
+        ObjectPtrT<ServiceInfo> &slot = m_services[key];
+        Adopt(slot, new (std::nothrow) ServiceInfo(entry));
+        stored = slot.IsValid();
+    }
+    if (!stored) {
+        RemoveService(uri);
+        return false;
+    }
+    {
+        ScopedLock scopedLock(&m_wsdlLock, false);
+        m_wsdlPaths[key] = wsdl;
+    }
+    if (use_pool && pool_size > 0) {
+        bool ready;
+        {
+            ScopedLock scopedLock(&m_poolsLock, false);
+            ObjectPtrT<ThreadPoolInfo> &slot = m_pools[key];
+            if (slot.IsValid())
+                slot->Stop();
+            Adopt(slot, new (std::nothrow) ThreadPoolInfo(pool_size));
+            ready = slot.IsValid() && (!start_pool || slot->Start());
+        }
+        if (!ready) {
+            RemoveService(uri);
+            return false;
+        }
+    }
+    LOG_PROGRESS("Add Service Successed for uri = {0}", uri);
+    return true;
+}
+
+void ServiceMap::RemoveService(const char *uri)
+{
+    if (!uri) {
+        LOG_FAILURE("RemoveService Failed! uri is NULL");
+        return;
+    }
+    const std::string key = MakeKey(uri);
+    {
+        ScopedLock scopedLock(&m_servicesLock, false);
+        m_services.erase(key);
+    }
+    {
+        ScopedLock scopedLock(&m_wsdlLock, false);
+        m_wsdlPaths.erase(key);
+    }
+    ScopedLock scopedLock(&m_poolsLock, false);
+    auto itor = m_pools.find(key);
+    if (itor == m_pools.end())
+        return;
+    if (itor->second.IsValid())
+        itor->second->Stop();
+    m_pools.erase(itor);
+}
+
+ObjectPtrT<ServiceInfo> ServiceMap::GetService(const char *uri)
+{
+    ObjectPtrT<ServiceInfo> result;
+    if (!uri) {
+        LOG_FAILURE("GetService is Failed! uri is NULL");
+        return result;
+    }
+    const std::string key = MakeKey(uri);
+    ScopedLock scopedLock(&m_servicesLock, false);
+    auto itor = m_services.find(key);
+    if (itor != m_services.end())
+        result = itor->second;
+    return result;
+}
+
+ObjectPtrT<ThreadPoolInfo> ServiceMap::GetServiceThreadPool(const char *uri)
+{
+    ObjectPtrT<ThreadPoolInfo> result;
+    if (!uri) {
+        LOG_FAILURE("GetService is Failed! uri is NULL");
+        return result;
+    }
+    const std::string key = MakeKey(uri);
+    ScopedLock scopedLock(&m_poolsLock, false);
+    auto itor = m_pools.find(key);
+    if (itor != m_pools.end())
+        result = itor->second;
+    return result;
+}
+
+std::string ServiceMap::GetServiceWsdl(const char *uri)
+{
+    std::string result;
+    if (!uri)
+        return result;
+    const std::string key = MakeKey(uri);
+    ScopedLock scopedLock(&m_wsdlLock, false);
+    auto itor = m_wsdlPaths.find(key);
+    if (itor != m_wsdlPaths.end())
+        result = itor->second;
+    return result;
+}
+
+void ServiceMap::StartAllThreadPools()
+{
+    ScopedLock scopedLock(&m_poolsLock, false);
+    for (auto &entry : m_pools) {
+        if (entry.second.IsValid())
+            entry.second->Start();
+    }
+    m_sharedPool.Start();
+}
+
+void ServiceMap::StopAllThreadPools()
+{
+    ScopedLock scopedLock(&m_poolsLock, false);
+    for (auto &entry : m_pools) {
+        if (entry.second.IsValid())
+            entry.second->Stop();
+    }
+    m_sharedPool.Stop();
+}

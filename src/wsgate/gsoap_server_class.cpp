@@ -1,0 +1,182 @@
+#include "gsoap_server_class.h"
+
+#include "Log.h"
+#include "gsoap_server_routine.h"
+#include "soap_context.h"
+#include "wsdl_get_handler.h"
+
+#include <stdsoap2.h>
+#include <sys/socket.h>
+
+#include <new>
+
+namespace {
+
+const gsoap_start_server_param kDefaultParam = {100, 60, 60, 10, 100};
+const int kMaxQueueSize = 2048;
+
+}  // namespace
+
+gsoap_server::gsoap_server(const std::string &ip, int port)
+    : m_ip(ip),
+      m_port(port),
+      m_masterSoap(nullptr),
+      m_templateSoap(nullptr),
+      m_started(false),
+      m_listenSock(-1)
+{
+}
+
+gsoap_server::~gsoap_server()
+{
+    m_masterSoap = nullptr;
+    m_templateSoap = nullptr;
+}
+
+void gsoap_server::release_listening_socket()
+{
+    closesocket_portable(m_listenSock);
+    m_listenSock = -1;
+}
+
+bool gsoap_server::start(gsoap_start_server_param *param)
+{
+    if (m_started)
+        return true;
+    LOG_PROGRESS("Starting gsoap server! ip:{0}, port:{1}", m_ip.c_str(), m_port);
+
+    gsoap_start_server_param settings = kDefaultParam;
+    if (!param)
+        LOG_WARNING("Start server Warning, param is NULL!");
+    else
+        settings = *param;
+
+    m_masterSoap = soap_new();
+    if (!m_masterSoap) {
+        LOG_FAILURE("soap_new Failed!");
+        stop();
+        return false;
+    }
+    soap_init2(m_masterSoap, SOAP_IO_KEEPALIVE | SOAP_C_MBSTRING, SOAP_IO_KEEPALIVE | SOAP_C_MBSTRING);
+    m_masterSoap->user = this;
+    m_masterSoap->fget = wsdl_get_handler;
+    m_masterSoap->recv_timeout = settings.recv_timeout;
+    m_masterSoap->send_timeout = settings.send_timeout;
+    m_masterSoap->max_keep_alive = settings.max_keep_alive;
+    m_masterSoap->bind_flags |= SO_REUSEADDR;
+    // A client gone before its response would otherwise raise SIGPIPE and
+    // kill the host; every connection context inherits this by copy.
+    m_masterSoap->socket_flags = MSG_NOSIGNAL;
+
+    m_listenSock = soap_bind(m_masterSoap, m_ip.c_str(), m_port, settings.backlog);
+    if (!soap_valid_socket(m_listenSock)) {
+        LOG_FAILURE("soap_bind() Failed!");
+        stop();
+        release_context(m_masterSoap);
+        m_masterSoap = nullptr;
+        return false;
+    }
+
+    m_templateSoap = soap_copy(m_masterSoap);
+    if (!m_templateSoap) {
+        LOG_FAILURE("soap_copy() Failed!");
+        stop();
+        release_listening_socket();
+        release_listening_context(m_masterSoap);
+        m_masterSoap = nullptr;
+        return false;
+    }
+
+    if (m_threadPool.Create(settings.thread_num + 1, kMaxQueueSize) != 0) {
+        LOG_FAILURE("ThreadPool Create Failed!");
+        stop();
+        release_listening_socket();
+        release_listening_context(m_templateSoap);
+        m_templateSoap = nullptr;
+        release_listening_context(m_masterSoap);
+        m_masterSoap = nullptr;
+        return false;
+    }
+
+    m_started = true;
+    m_serviceMap.StartAllThreadPools();
+
+    // The pool is new, running and empty: only a failed allocation (a null
+    // item) can be refused here.
+    if (m_threadPool.Work(new (std::nothrow) accept_routine(this, m_listenSock)) != 0) {
+        LOG_FAILURE("ThreadPool Run Failed!");
+        stop();
+        return false;
+    }
+
+    LOG_PROGRESS("Start Server Successfully!");
+    return true;
+}
+
+void gsoap_server::stop()
+{
+    LOG_PROGRESS("Enter Stop Server");
+    if (!m_started)
+        return;
+    m_started = false;
+
+    if (m_listenSock != -1) {
+        release_listening_socket();
+        LOG_PROGRESS("Close accepter socket");
+    }
+
+    m_serviceMap.StopAllThreadPools();
+    m_threadPool.Drain();
+    m_threadPool.Destroy();
+
+    // No routine is left that could use the contexts.
+    if (m_masterSoap) {
+        release_listening_context(m_masterSoap);
+        m_masterSoap = nullptr;
+    }
+    if (m_templateSoap) {
+        release_listening_context(m_templateSoap);
+        m_templateSoap = nullptr;
+    }
+    LOG_PROGRESS("Stop gsoap server at ip:{0}, port{1} Successfully!", m_ip.c_str(), m_port);
+}
+
+bool gsoap_server::register_service(const char *uri, gsoapws_service_entry entry,
+                                    const char *wsdl_path, bool use_pool, int pool_size)
+{
+    LOG_PROGRESS("Add a Service for uri = {0}", uri);
+    return m_serviceMap.AddService(uri, entry, wsdl_path, use_pool, pool_size, m_started);
+}
+
+void gsoap_server::unregister_service(const char *uri)
+{
+    LOG_PROGRESS("Delete Service for uri = {0}", uri);
+    m_serviceMap.RemoveService(uri);
+}
+
+int gsoap_server::dispatch_request(struct soap *ctx)
+{
+    soap_begin(ctx);
+    // A GET is answered inside this step by wsdl_get_handler and always
+    // reports non-zero, so it never reaches the lookup.
+    if (soap_begin_recv(ctx) != 0)
+        return -1;
+
+    ObjectPtrT<ServiceInfo> siw = m_serviceMap.GetService(ctx->path);
+    if (!siw.IsValid() || !siw->GetEntry()) {
+        // SOAP_STOP: gSOAP sends nothing at all; the connection just closes.
+        ctx->error = SOAP_STOP;
+        soap_send_fault(ctx);
+        return -1;
+    }
+    ObjectPtrT<ThreadPoolInfo> poolptr = m_serviceMap.GetServiceThreadPool(ctx->path);
+
+    serve_routine *item = new (std::nothrow) serve_routine(ctx, siw->GetEntry());
+    const int queued = poolptr.IsValid() ? poolptr->Work(item)
+                                         : m_serviceMap.GetSharedThreadPool()->Work(item);
+    if (queued != 0) {
+        delete item;  // leaves ctx alone: the caller releases it
+        return -1;
+    }
+    return 0;
+}

@@ -1,0 +1,65 @@
+// One SOAP server for one address text and port: the listening gSOAP master
+// context, the template every connection context is copied from, the
+// connection pool (accept loop plus connection workers) and the services.
+//
+// Created and deleted only by gsoap_server_instance_mgr, which always stops
+// a server before deleting it. start and stop are not guarded against each
+// other: the host calls them for one server from one thread at a time.
+#ifndef WSGATE_GSOAP_SERVER_CLASS_H
+#define WSGATE_GSOAP_SERVER_CLASS_H
+
+#include "ServiceMap.h"
+#include "wsgate/wsgate.h"
+#include "zepplus/ThreadPool.h"
+
+#include <atomic>
+#include <string>
+
+struct soap;
+
+class gsoap_server {
+public:
+    gsoap_server(const std::string &ip, int port);
+    // Releases nothing: stop has done that already.
+    ~gsoap_server();
+    gsoap_server(const gsoap_server &) = delete;
+    gsoap_server &operator=(const gsoap_server &) = delete;
+
+    // Host thread. Binds and starts serving; true at once when already
+    // started. A null param selects the defaults. On false nothing is held.
+    bool start(gsoap_start_server_param *param);
+    // Host thread, never a pool worker. Closes the listening socket, then
+    // drains every pool: blocks until the connections in progress end.
+    // Harmless on a stopped server.
+    void stop();
+    // Any thread. A pool asked for while started is started at once.
+    bool register_service(const char *uri, gsoapws_service_entry entry, const char *wsdl_path,
+                          bool use_pool, int pool_size);
+    // Any thread but a worker of the service's own pool.
+    void unregister_service(const char *uri);
+
+    // Connection pool. Receives the first request head on ctx and queues its
+    // service. 0: a queued serve_routine owns ctx. -1: the caller releases it.
+    int dispatch_request(struct soap *ctx);
+
+private:
+    friend class accept_routine;
+    friend class response_routine;
+    friend int wsdl_get_handler(struct soap *ctx);
+
+    void release_listening_socket();
+
+    const std::string m_ip;
+    const int m_port;
+    struct soap *m_masterSoap;    // owned; null while stopped
+    struct soap *m_templateSoap;  // owned; null while stopped
+    ServiceMap m_serviceMap;
+    // Written by start and stop only; read without a lock by the routines.
+    // Cleared before the listening socket closes, so the accept loop can
+    // tell a stop from an accept error.
+    std::atomic<bool> m_started;
+    ThreadPool m_threadPool;  // the connection pool
+    int m_listenSock;         // -1 when there is none
+};
+
+#endif

@@ -1,0 +1,152 @@
+#include "gsoap_server_routine.h"
+
+#include "Log.h"
+#include "gsoap_server_class.h"
+#include "soap_context.h"
+
+#include <stdsoap2.h>
+
+#include <cstdint>
+#include <new>
+
+namespace {
+
+// gSOAP keeps a connection open only if keep_alive is already set when the
+// first request is received. A limit of 1 means one request, answered with
+// "Connection: close"; 0 (or below) means no limit.
+void prepare_keep_alive(struct soap *ctx)
+{
+    if (!(ctx->omode & SOAP_IO_KEEPALIVE) || ctx->max_keep_alive == 1)
+        ctx->keep_alive = 0;
+    else if (ctx->max_keep_alive > 0)
+        ctx->keep_alive = ctx->max_keep_alive;
+    else
+        ctx->keep_alive = -1;
+}
+
+// -1 is the error result of the first call; this gSOAP spells SOAP_ERR as 99.
+bool is_error_result(int result)
+{
+    return result == -1 || result == SOAP_ERR;
+}
+
+}  // namespace
+
+void accept_routine::Run()
+{
+    if (!m_gsoap) {
+        LOG_FAILURE("Run Failed! m_gsoap is NULL");
+        return;
+    }
+    struct soap *master = m_gsoap->m_masterSoap;
+    if (m_listenSock == -1 || !master)
+        return;
+
+    for (;;) {
+        if (!m_gsoap->m_started)
+            return;
+        SOAP_SOCKET sock = soap_accept(master);
+        // soap_accept leaves the connection in the master too; releasing the
+        // master later must not close it.
+        master->socket = SOAP_INVALID_SOCKET;
+        if (!soap_valid_socket(sock)) {
+            if (master->errnum == 0 || !m_gsoap->m_started) {
+                LOG_PROGRESS("Accepter SOCKET was Closed!");
+                return;
+            }
+            LOG_WARNING("soap_accept() Failed! ErrorNum is {0}", master->errnum);
+            continue;
+        }
+        LOG_PROGRESS("Accept a Connection");
+        if (!m_gsoap->m_started) {
+            closesocket_portable(sock);
+            return;
+        }
+        response_routine *item = new (std::nothrow) response_routine(m_gsoap, sock);
+        if (m_gsoap->m_threadPool.Work(item) != 0) {
+            LOG_FAILURE("ZEP_ThreadPool_Work() Failed!");
+            delete item;
+            closesocket_portable(sock);
+            return;
+        }
+    }
+}
+
+void response_routine::Run()
+{
+    if (!m_server) {
+        LOG_FAILURE("Run Failed! m_server is NULL");
+        return;
+    }
+    if (m_sock == -1) {
+        LOG_FAILURE("Run Failed! m_sock is Invalid");
+        return;
+    }
+    struct soap *ctx = soap_copy(m_server->m_templateSoap);
+    if (!ctx) {
+        LOG_FAILURE("Run Failed! m_sock is Invalid");
+        return;  // Cleanup closes the connection
+    }
+    if (!m_server->m_started) {
+        release_context(ctx);
+        return;  // Cleanup closes the connection
+    }
+    ctx->socket = m_sock;
+    m_sock = -1;
+    prepare_keep_alive(ctx);
+    if (m_server->dispatch_request(ctx) != 0)
+        release_context(ctx);
+}
+
+void response_routine::Cleanup()
+{
+    if (m_sock != -1) {
+        closesocket_portable(m_sock);
+        m_sock = -1;
+    }
+    m_server = nullptr;
+}
+
+void serve_routine::Run()
+{
+    if (!m_soap || !m_serviceEntry)
+        return;
+    if (is_error_result(m_serviceEntry(m_soap))) {
+        LOG_FAILURE("serviceEntry return SOAP_ERR");
+        return;
+    }
+
+    // The first request is already served, hence limit - 1; unsigned, so a
+    // countdown started at 0 never reaches 0 again.
+    uint32_t countdown = static_cast<uint32_t>(m_soap->max_keep_alive) - 1u;
+    do {
+        soap_begin(m_soap);
+        if (m_soap->max_keep_alive > 0 && --countdown == 0)
+            m_soap->keep_alive = 0;  // the request about to be read is the last
+        // Once gSOAP has closed the connection itself it would read the
+        // process's stdin and write faults to its stdout: the connection is over.
+        if (!soap_valid_socket(m_soap->socket))
+            return;
+        if (soap_begin_recv(m_soap) != 0) {
+            if (m_soap->error < SOAP_STOP) {
+                if (soap_valid_socket(m_soap->socket))
+                    soap_send_fault(m_soap);
+                return;
+            }
+            soap_closesock(m_soap);  // answered inside the receive step (a WSDL GET)
+        } else {
+            m_serviceEntry(m_soap);
+            soap_delete(m_soap, nullptr);
+            soap_end(m_soap);
+        }
+    } while (m_soap->keep_alive);
+}
+
+void serve_routine::Cleanup()
+{
+    if (m_soap) {
+        release_context(m_soap);
+        m_soap = nullptr;
+    }
+    m_serviceEntry = nullptr;
+}

@@ -1,0 +1,25 @@
+#include "soap_context.h"
+
+#include <stdsoap2.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+void release_context(struct soap *ctx)
+{
+    soap_delete(ctx, nullptr);
+    soap_end(ctx);
+    soap_free(ctx);
+}
+
+void release_listening_context(struct soap *ctx)
+{
+    ctx->master = SOAP_INVALID_SOCKET;
+    ctx->socket = SOAP_INVALID_SOCKET;
+    release_context(ctx);
+}
+
+void closesocket_portable(int sock)
+{
+    shutdown(sock, SHUT_RDWR);
+    close(sock);
+}

@@ -1,0 +1,21 @@
+// The few gSOAP context chores shared by the server and its routines.
+#ifndef WSGATE_SOAP_CONTEXT_H
+#define WSGATE_SOAP_CONTEXT_H
+
+struct soap;
+
+// soap_delete (every instance), soap_end, soap_free: the one way a context
+// is released. A connection context's socket is closed by gSOAP on the way.
+void release_context(struct soap *ctx);
+
+// For the master and the template only: forget the listening descriptor
+// (closed by the server itself) and any accepted one, then release. Without
+// this gSOAP would close both numbers again, possibly someone else's by then.
+void release_listening_context(struct soap *ctx);
+
+// Stands for the Windows closesocket of a listening or accepted socket. On
+// Linux close() alone does not wake a thread blocked in accept(), so the
+// socket is shut down first.
+void closesocket_portable(int sock);
+
+#endif

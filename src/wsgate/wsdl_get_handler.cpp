@@ -1,0 +1,33 @@
+#include "wsdl_get_handler.h"
+
+#include "gsoap_server_class.h"
+#include "wsdl_document.h"
+
+#include <stdsoap2.h>
+
+#include <string>
+
+int wsdl_get_handler(struct soap *ctx)
+{
+    gsoap_server *server = static_cast<gsoap_server *>(ctx->user);
+    if (!server)
+        return -1;
+    std::string uri;
+    if (!split_wsdl_request(ctx->path, uri))
+        return SOAP_GET_METHOD;
+
+    const std::string wsdl = server->m_serviceMap.GetServiceWsdl(uri.c_str());
+    // The address text the server was created with, not the Host header.
+    const std::string ws_address =
+        "http://" + server->m_ip + ":" + std::to_string(server->m_port) + uri;
+    std::string wsdl_buffer;
+    if (!render_wsdl(wsdl, ws_address, wsdl_buffer))
+        return 404;
+
+    ctx->http_content = "text/xml";
+    soap_response(ctx, SOAP_FILE);
+    if (soap_send_raw(ctx, wsdl_buffer.data(), wsdl_buffer.size()) != SOAP_OK)
+        return 404;
+    soap_end_send(ctx);
+    return SOAP_OK;
+}
