@@ -28,6 +28,8 @@ typedef int (*ZEP_THREAD_PROC)(void *arg);
 int ZEP_Init(void);
 int ZEP_Fini(void);
 
+/* Mutex and semaphore calls return ZEP_OK on success and -1 on failure
+ * (a null record included). flags is reserved and must be 0. */
 int ZEP_MutexCreate(ZEP_MUTEX *mutex, int flags);
 int ZEP_MutexDestroy(ZEP_MUTEX *mutex);
 int ZEP_MutexLock(ZEP_MUTEX *mutex);
@@ -44,7 +46,8 @@ int ZEP_SemWait(ZEP_SEM *sem);
  * are reserved and must be 0. */
 ZEP_THREAD ZEP_Thread_Create(ZEP_THREAD_PROC proc, void *arg, int reserved1, int reserved2,
                              int reserved3, int reserved4);
-/* Joins the thread and frees the handle; the handle is dead afterwards. */
+/* Joins the thread and frees the handle; the handle is dead afterwards.
+ * ZEP_OK once joined, -1 for a null handle or a failed join. */
 int ZEP_Thread_Wait(ZEP_THREAD thread);
 
 /* Both return the value the cell held before the call. */

@@ -9,9 +9,11 @@ extern "C" {
 
 typedef void *ZEPLOG_HANDLE;
 
+/* Null when name is null or the lookup fails; release every other handle. */
 ZEPLOG_HANDLE zeplog_get_logger(const char *name);
 void zeplog_release_logger(ZEPLOG_HANDLE logger);
-/* A record at `level` is written exactly when level >= threshold. */
+/* A record at `level` is written exactly when level >= threshold. INT_MAX
+ * (nothing is written) for a null handle. */
 int zeplog_get_threshold(ZEPLOG_HANDLE logger);
 /* file and function must outlive the process: the library keeps the pointers. */
 void zeplog_write(ZEPLOG_HANDLE logger, int level, const char *message, const char *file,
