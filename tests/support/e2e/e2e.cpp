@@ -1,0 +1,187 @@
+#include "e2e.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <thread>
+
+namespace e2e {
+
+namespace {
+
+sockaddr_in Loopback(int port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+std::string Envelope(const std::string &body)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+           "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+           "xmlns:ns=\"urn:wsgate-test\"><SOAP-ENV:Body>" +
+           body + "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+}
+
+}  // namespace
+
+int FreePort()
+{
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
+}
+
+bool WaitFor(const std::function<bool()> &pred, std::chrono::milliseconds bound)
+{
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (!pred()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+std::string AddBody(int a, int b)
+{
+    return Envelope("<ns:add><a>" + std::to_string(a) + "</a><b>" + std::to_string(b) +
+                    "</b></ns:add>");
+}
+
+std::string ThreadIdBody()
+{
+    return Envelope("<ns:threadId></ns:threadId>");
+}
+
+std::string BlockBody(int token)
+{
+    return Envelope("<ns:block><token>" + std::to_string(token) + "</token></ns:block>");
+}
+
+std::string BigBody(int size)
+{
+    return Envelope("<ns:big><size>" + std::to_string(size) + "</size></ns:big>");
+}
+
+Connection::Connection(int port) : _fd(socket(AF_INET, SOCK_STREAM, 0))
+{
+    timeval timeout{10, 0};
+    setsockopt(_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    sockaddr_in address = Loopback(port);
+    if (connect(_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+        Close();
+}
+
+Connection::~Connection()
+{
+    Close();
+}
+
+void Connection::Close()
+{
+    if (_fd >= 0)
+        close(_fd);
+    _fd = -1;
+}
+
+bool Connection::Send(const std::string &bytes)
+{
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        ssize_t n = send(_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        sent += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool Connection::Post(const std::string &path, const std::string &body,
+                      const std::string &extraHeaders, const std::string &version)
+{
+    return Send("POST " + path + " " + version + "\r\nHost: 127.0.0.1\r\n" +
+                "Content-Type: text/xml; charset=utf-8\r\nContent-Length: " +
+                std::to_string(body.size()) + "\r\n" + extraHeaders + "\r\n" + body);
+}
+
+bool Connection::Get(const std::string &pathAndQuery)
+{
+    return Send("GET " + pathAndQuery + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+}
+
+std::string Connection::ReadResponse()
+{
+    char buffer[65536];
+    for (;;) {
+        const size_t headEnd = _pending.find("\r\n\r\n");
+        if (headEnd != std::string::npos) {
+            const std::string length = Header(_pending.substr(0, headEnd + 4), "Content-Length");
+            const size_t total = headEnd + 4 + (length.empty() ? 0 : std::stoul(length));
+            if (_pending.size() >= total) {
+                std::string response = _pending.substr(0, total);
+                _pending.erase(0, total);
+                return response;
+            }
+        }
+        ssize_t n = recv(_fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return "";
+        _pending.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+std::string Connection::ReadUntilClosed()
+{
+    std::string all;
+    all.swap(_pending);
+    char buffer[65536];
+    for (;;) {
+        ssize_t n = recv(_fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return all;
+        all.append(buffer, static_cast<size_t>(n));
+    }
+}
+
+bool Connection::ClosedByPeer(std::chrono::milliseconds bound)
+{
+    pollfd entry{_fd, POLLIN, 0};
+    if (poll(&entry, 1, static_cast<int>(bound.count())) <= 0)
+        return false;
+    char byte;
+    return recv(_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) <= 0;
+}
+
+std::string Header(const std::string &response, const std::string &name)
+{
+    const std::string key = "\r\n" + name + ": ";
+    const size_t at = response.find(key);
+    if (at == std::string::npos)
+        return "";
+    const size_t start = at + key.size();
+    return response.substr(start, response.find("\r\n", start) - start);
+}
+
+std::string Element(const std::string &response, const std::string &tag)
+{
+    const size_t start = response.find("<" + tag + ">");
+    const size_t end = response.find("</" + tag + ">");
+    if (start == std::string::npos || end == std::string::npos)
+        return "";
+    return response.substr(start + tag.size() + 2, end - start - tag.size() - 2);
+}
+
+}  // namespace e2e
