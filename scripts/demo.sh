@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# The first thing to run: installs the Debian packages that are missing,
+# builds the demo host (Release, in build/demo) and runs it in the
+# foreground. Arguments go to wsgate-demo (try --help); Ctrl+C stops it.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+
+if ! "$root/scripts/install-deps.sh" >/dev/null 2>&1; then
+  if [ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null; then
+    echo "Installing the missing Debian packages with sudo..."
+    sudo "$root/scripts/install-deps.sh"
+  else
+    "$root/scripts/install-deps.sh"
+  fi
+fi
+
+cmake -S "$root" -B "$root/build/demo" -DCMAKE_BUILD_TYPE=Release -DWSGATE_BUILD_TESTS=OFF >/dev/null
+cmake --build "$root/build/demo" -j"$(nproc)" --target wsgate-demo
+exec "$root/build/demo/examples/wsgate-demo" "$@"
