@@ -1,6 +1,4 @@
 // The seven exported functions: null-handle checks and forwarding only.
-// Nothing may escape across this boundary, so an allocation failure inside
-// the standard containers becomes an ordinary failure result here.
 #include "wsgate/wsgate.h"
 
 #include "Log.h"
@@ -9,50 +7,65 @@
 
 #include <new>
 
+namespace {
+
+// Nothing may escape into the host: an allocation failure inside a standard
+// container becomes the call's ordinary failure result.
+template <typename Result, typename Call>
+Result guarded(Result onFailure, Call call)
+{
+    try {
+        return call();
+    } catch (const std::bad_alloc &) {
+        return onFailure;
+    }
+}
+
+template <typename Call>
+void guarded(Call call)
+{
+    try {
+        call();
+    } catch (const std::bad_alloc &) {
+    }
+}
+
+gsoap_server *as_server(void *handle)
+{
+    return static_cast<gsoap_server *>(handle);
+}
+
+}  // namespace
+
 extern "C" {
 
 GSOAPWS_API gsoapws_bool GSOAPWS_CALL gsoapws_init(void)
 {
-    try {
-        return gsoap_server_instance_mgr::instance().init();
-    } catch (const std::bad_alloc &) {
-        return false;
-    }
+    return guarded(false, [] { return gsoap_server_instance_mgr::instance().init(); });
 }
 
 GSOAPWS_API void GSOAPWS_CALL gsoapws_fini(void)
 {
-    try {
-        gsoap_server_instance_mgr::instance().fini();
-    } catch (const std::bad_alloc &) {
-    }
+    guarded([] { gsoap_server_instance_mgr::instance().fini(); });
 }
 
 GSOAPWS_API void *GSOAPWS_CALL gsoapws_create(const char *ip, int port)
 {
     LOG_PROGRESS("gsoap try to create a server at ip:{0}, port:{1}", ip, port);
-    try {
+    return guarded<void *>(nullptr, [&] {
         return gsoap_server_instance_mgr::instance().get_server_instance(ip, port);
-    } catch (const std::bad_alloc &) {
-        return nullptr;
-    }
+    });
 }
 
 GSOAPWS_API gsoapws_bool GSOAPWS_CALL gsoapws_start(void *server, gsoap_start_server_param *param)
 {
-    if (!server)
-        return false;
-    try {
-        return static_cast<gsoap_server *>(server)->start(param);
-    } catch (const std::bad_alloc &) {
-        return false;
-    }
+    return server && guarded(false, [&] { return as_server(server)->start(param); });
 }
 
 GSOAPWS_API void GSOAPWS_CALL gsoapws_stop(void *server)
 {
     if (server)
-        static_cast<gsoap_server *>(server)->stop();
+        as_server(server)->stop();
 }
 
 GSOAPWS_API gsoapws_bool GSOAPWS_CALL gsoapws_add_service(void *server, const char *uri,
@@ -60,24 +73,15 @@ GSOAPWS_API gsoapws_bool GSOAPWS_CALL gsoapws_add_service(void *server, const ch
                                                           const char *wsdl_path, gsoapws_bool use_pool,
                                                           int pool_size)
 {
-    if (!server)
-        return false;
-    try {
-        return static_cast<gsoap_server *>(server)->register_service(uri, entry, wsdl_path, use_pool,
-                                                                     pool_size);
-    } catch (const std::bad_alloc &) {
-        return false;
-    }
+    return server && guarded(false, [&] {
+               return as_server(server)->register_service(uri, entry, wsdl_path, use_pool, pool_size);
+           });
 }
 
 GSOAPWS_API void GSOAPWS_CALL gsoapws_delete_service(void *server, const char *uri)
 {
-    if (!server)
-        return;
-    try {
-        static_cast<gsoap_server *>(server)->unregister_service(uri);
-    } catch (const std::bad_alloc &) {
-    }
+    if (server)
+        guarded([&] { as_server(server)->unregister_service(uri); });
 }
 
 }  // extern "C"
