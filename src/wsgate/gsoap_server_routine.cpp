@@ -120,13 +120,14 @@ void serve_routine::Run()
     // countdown started at 0 never reaches 0 again.
     uint32_t countdown = static_cast<uint32_t>(m_soap->max_keep_alive) - 1u;
     do {
+        // Once gSOAP has closed the connection itself it would read the
+        // process's stdin and write faults to its stdout: the connection is
+        // over, and there is no point in resetting the context for it.
+        if (!soap_valid_socket(m_soap->socket))
+            return;
         soap_begin(m_soap);
         if (m_soap->max_keep_alive > 0 && --countdown == 0)
             m_soap->keep_alive = 0;  // the request about to be read is the last
-        // Once gSOAP has closed the connection itself it would read the
-        // process's stdin and write faults to its stdout: the connection is over.
-        if (!soap_valid_socket(m_soap->socket))
-            return;
         if (soap_begin_recv(m_soap) != 0) {
             if (m_soap->error < SOAP_STOP) {
                 if (soap_valid_socket(m_soap->socket))

@@ -1,0 +1,130 @@
+"""Turns the raw figures of bench/run.sh into the Markdown table it prints.
+
+usage: report.py RAW.tsv OUT.md --machine TEXT --header TEXT
+
+A run with any non-200 answer is invalid and left out; each figure is the
+median over the valid runs of its server and case.
+"""
+import argparse
+import csv
+import statistics
+
+SERVERS = ["wsgate", "gsoap-pool", "gsoap-thread", "nginx"]
+CASES = ["keep-alive-1", "keep-alive-10", "keep-alive-50", "close-10", "wsdl-get-10"]
+METRICS = ["rps", "p50_us", "p99_us", "cpu_us"]
+
+
+def load(path):
+    rows = {}
+    with open(path, newline="") as f:
+        for row in csv.DictReader(f, delimiter="\t"):
+            rows.setdefault((row["server"], row["case"]), []).append(row)
+    return rows
+
+
+def summarise(runs):
+    valid = [r for r in runs if int(r["non200"]) == 0]
+    result = {"valid": len(valid), "runs": len(runs),
+              "busy": max(float(r["busy"]) for r in runs),
+              "errors": sum(int(r["socket_errors"]) for r in valid)}
+    for metric in METRICS:
+        result[metric] = statistics.median(float(r[metric]) for r in valid) if valid else None
+    return result
+
+
+def fmt(value, digits=0):
+    return "-" if value is None else f"{value:,.{digits}f}"
+
+
+def ratio(a, b):
+    if not a or not b or a["rps"] is None or b["rps"] is None or b["rps"] == 0:
+        return None
+    return a["rps"] / b["rps"]
+
+
+def fmt_ratio(value):
+    return "-" if value is None else f"{value:.2f}x"
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("raw")
+    parser.add_argument("out")
+    parser.add_argument("--machine", required=True)
+    parser.add_argument("--header", required=True)
+    args = parser.parse_args()
+
+    figures = {key: summarise(runs) for key, runs in load(args.raw).items()}
+    servers = SERVERS + sorted({s for s, _ in figures if s not in SERVERS})
+    get = figures.get
+    lines = [f"Machine: {args.machine}", "", f"Setup: {args.header}", "",
+             "| case | server | req/s | p50 µs | p99 µs | server CPU µs/req | valid runs | max busy % before run |",
+             "|---|---|---:|---:|---:|---:|---:|---:|"]
+    for case in CASES:
+        for server in servers:
+            f = get((server, case))
+            if not f:
+                continue
+            note = f" ({f['errors']} socket errors)" if f["errors"] and case != "wsdl-get-10" else ""
+            lines.append(f"| {case} | {server} | {fmt(f['rps'])} | {fmt(f['p50_us'])} | "
+                         f"{fmt(f['p99_us'])} | {fmt(f['cpu_us'], 1)} | {f['valid']}/{f['runs']}{note} | "
+                         f"{fmt(f['busy'])} |")
+
+    lines += ["", "Throughput ratios (req/s):", "",
+              "| case | wsgate / gSOAP pool | wsgate / thread-per-connection | wsgate / nginx ceiling |",
+              "|---|---:|---:|---:|"]
+    for case in CASES:
+        w = get(("wsgate", case))
+        if not w:
+            continue
+        lines.append(f"| {case} | {fmt_ratio(ratio(w, get(('gsoap-pool', case))))} | "
+                     f"{fmt_ratio(ratio(w, get(('gsoap-thread', case))))} | "
+                     f"{fmt_ratio(ratio(w, get(('nginx', case))))} |")
+    lines += ["", "| server | keep-alive-10 / close-10 |", "|---|---:|"]
+    for server in servers:
+        lines.append(f"| {server} | "
+                     f"{fmt_ratio(ratio(get((server, 'keep-alive-10')), get((server, 'close-10'))))} |")
+
+    def goal(text, met):
+        return f"- {text}: {'-' if met is None else ('met' if met else 'MISSED')}"
+
+    def at_least(case, other, bound):
+        r = ratio(get(("wsgate", case)), get((other, case)))
+        return None if r is None else r >= bound
+
+    def p99_ok(case):
+        w, p = get(("wsgate", case)), get(("gsoap-pool", case))
+        if not w or not p or w["p99_us"] is None or p["p99_us"] is None:
+            return None
+        return w["p99_us"] <= p["p99_us"]
+
+    wsdl = ratio(get(("wsgate", "keep-alive-10")), get(("wsgate", "wsdl-get-10")))
+    lines += ["", "Goals:",
+              goal("wsgate >= 1.1x gSOAP pool, keep-alive 10", at_least("keep-alive-10", "gsoap-pool", 1.1)),
+              goal("wsgate >= 1.1x gSOAP pool, keep-alive 50", at_least("keep-alive-50", "gsoap-pool", 1.1)),
+              goal("wsgate >= 1.5x gSOAP pool, Connection: close", at_least("close-10", "gsoap-pool", 1.5)),
+              *[goal(f"wsgate p99 <= gSOAP pool p99, {case}", p99_ok(case))
+                for case in CASES[:4]],
+              goal(f"WSDL GET within 2x of keep-alive add at 10 connections "
+                   f"(add / WSDL = {fmt_ratio(wsdl)})", None if wsdl is None else wsdl <= 2.0)]
+
+    variants = [s for s in servers if s.startswith("wsgate:")]
+    if variants:
+        lines += ["", "Allocator settings (wsgate-demo under GLIBC_TUNABLES, req/s and CPU µs/req "
+                  "relative to wsgate with glibc's defaults):", "",
+                  "| case | variant | req/s | vs default | CPU µs/req | p99 µs |", "|---|---|---:|---:|---:|---:|"]
+        for case in CASES:
+            for server in ["wsgate"] + variants:
+                f = get((server, case))
+                if not f:
+                    continue
+                lines.append(f"| {case} | {server} | {fmt(f['rps'])} | "
+                             f"{fmt_ratio(ratio(f, get(('wsgate', case))))} | {fmt(f['cpu_us'], 1)} | "
+                             f"{fmt(f['p99_us'])} |")
+
+    with open(args.out, "w") as f:
+        f.write("\n".join(lines) + "\n")
+
+
+if __name__ == "__main__":
+    main()
