@@ -24,6 +24,10 @@ int wsdl_get_handler(struct soap *ctx)
     if (!render_wsdl(wsdl, ws_address, wsdl_buffer))
         return 404;
 
+    // The connection ends after the document (the dispatch and the service
+    // routine both close it), so the response must not promise keep-alive:
+    // clients that reuse connections would race the close.
+    ctx->keep_alive = 0;
     ctx->http_content = "text/xml";
     soap_response(ctx, SOAP_FILE);
     if (soap_send_raw(ctx, wsdl_buffer.data(), wsdl_buffer.size()) != SOAP_OK)

@@ -1,0 +1,162 @@
+#include "ServiceMap.h"
+#include "wsdl_get_handler.h"
+#include "zep_fault.h"
+#include "zeplog_recording.h"
+
+#include <gtest/gtest.h>
+#include <stdsoap2.h>
+
+#include <atomic>
+#include <set>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+int EntryA(soap *) { return SOAP_OK; }
+int EntryB(soap *) { return SOAP_ERR; }
+
+struct NoopItem : ThreadPool::IWorkItem {
+    void Run() override {}
+    bool IsAutoDelete() override { return false; }
+    void Cleanup() override {}
+};
+
+std::string LogText()
+{
+    std::string log;
+    for (const zeplog_recording::Record &record : zeplog_recording::Records())
+        log += std::to_string(record.level) + " " + record.message + "\n";
+    return log;
+}
+
+// Whether the server answers "/calc?wsdl" as the GET callback would on a connection.
+bool ServesWsdl(void *server)
+{
+    std::ostringstream out;
+    soap ctx;
+    ctx.os = &out;
+    ctx.user = server;
+    soap_strcpy(ctx.path, sizeof ctx.path, "/calc?wsdl");
+    return wsdl_get_handler(&ctx) == SOAP_OK;
+}
+
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override { zep_fault_reset(); zeplog_recording::Reset(); }
+
+    NoopItem m_item;  // outlives the pool drains that may run it
+    ServiceMap m_map;
+};
+
+TEST_F(Registry, ServiceKeysFoldAsciiCaseAndKeepTheQuery)
+{
+    ASSERT_TRUE(m_map.AddService("/Calc", EntryA, "a.wsdl", false, 0, false));
+    EXPECT_EQ(EntryA, m_map.GetService("/cALC")->GetEntry());
+    ASSERT_TRUE(m_map.AddService("/calc", EntryB, "b.wsdl", false, 0, false));
+    EXPECT_EQ(EntryB, m_map.GetService("/CALC")->GetEntry());
+    EXPECT_EQ("b.wsdl", m_map.GetServiceWsdl("/Calc"));
+    EXPECT_FALSE(m_map.GetService("/calc?wsdl").IsValid());
+}
+
+TEST_F(Registry, DedicatedPoolsAreKeptReplacedOrNotCreated)
+{
+    ASSERT_TRUE(m_map.AddService("/s", EntryA, "a.wsdl", true, 2, true));
+    ObjectPtrT<ThreadPoolInfo> first = m_map.GetServiceThreadPool("/s");
+    ASSERT_TRUE(m_map.AddService("/S", EntryB, "b.wsdl", true, 0, true));
+    EXPECT_EQ(first.operator->(), m_map.GetServiceThreadPool("/s").operator->());
+    EXPECT_EQ(0, first->Work(&m_item));
+
+    ASSERT_TRUE(m_map.AddService("/s", EntryA, "c.wsdl", true, 1, true));
+    ObjectPtrT<ThreadPoolInfo> second = m_map.GetServiceThreadPool("/s");
+    EXPECT_NE(0, first->Work(&m_item)) << "the replaced pool must be stopped";
+    EXPECT_EQ(0, second->Work(&m_item));
+    m_map.RemoveService("/S");
+    EXPECT_NE(0, second->Work(&m_item));
+    EXPECT_TRUE(m_map.AddService("/s", EntryA, "a.wsdl", true, -3, true));
+    EXPECT_FALSE(m_map.GetServiceThreadPool("/s").IsValid()) << "runs on the shared pool";
+}
+
+TEST_F(Registry, FailedRegistrationLeavesTheKeyAbsent)
+{
+    ASSERT_TRUE(m_map.AddService("/f", EntryA, "a.wsdl", true, 1, true));
+    ObjectPtrT<ThreadPoolInfo> earlier = m_map.GetServiceThreadPool("/f");
+    zep_fault_fail_thread_create(1);
+    EXPECT_FALSE(m_map.AddService("/f", EntryB, "b.wsdl", true, 2, true));
+    EXPECT_FALSE(m_map.GetService("/f").IsValid() || m_map.GetServiceThreadPool("/f").IsValid());
+    EXPECT_EQ("", m_map.GetServiceWsdl("/f"));
+    EXPECT_NE(0, earlier->Work(&m_item)) << "the earlier pool must be stopped";
+    EXPECT_EQ("1 Add Service Successed for uri = /f\n", LogText()) << "the failure logs nothing";
+}
+
+TEST_F(Registry, ServiceLookupsRaceRegistrationAndRemovalSafely)
+{
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        while (!done) {
+            m_map.GetService("/b");
+            m_map.GetServiceWsdl("/b");
+        }
+    });
+    for (int round = 0; round < 3000; ++round) {
+        m_map.AddService("/B", EntryB, "b.wsdl", false, 0, false);
+        m_map.RemoveService("/b");
+    }
+    done = true;
+    reader.join();
+}
+
+TEST_F(Registry, ManagerCountsStartUpsAndKeepsOneServerPerKey)
+{
+    gsoapws_fini();  // without init: nothing
+    zep_fault_set_init_result(-1);
+    EXPECT_FALSE(gsoapws_init());
+    zep_fault_set_init_result(0);
+    EXPECT_TRUE(gsoapws_init() && gsoapws_init());
+    EXPECT_EQ(2, zep_fault_init_calls());
+    EXPECT_EQ(1, zeplog_recording::InitCount());
+    EXPECT_EQ("log4cxx.properties", zeplog_recording::LastInitFile());
+    void *first = gsoapws_create("127.0.0.1", 8090);
+    EXPECT_EQ(first, gsoapws_create("127.0.0.1", 8090));
+    ASSERT_TRUE(gsoapws_add_service(first, "/Calc", EntryA, REGISTRY_TEST_WSDL, false, 0));
+    EXPECT_TRUE(ServesWsdl(first));
+    gsoapws_fini();
+    EXPECT_EQ(0, zep_fault_fini_calls());
+    gsoapws_fini();
+    EXPECT_EQ(1, zep_fault_fini_calls());
+    EXPECT_EQ(1, zeplog_recording::FiniCount());
+    const std::string init = "1 gsoap_server_instance_mgr::init: Success!\n",
+                      create = "1 gsoap try to create a server at ip:127.0.0.1, port:8090\n"
+                               "1 Get Server at ip:127.0.0.1, port:8090\n";
+    EXPECT_EQ(init + init + create + create +
+                  "1 Add a Service for uri = /Calc\n1 Add Service Successed for uri = /Calc\n"
+                  "1 gsoap_serever_instance_mgr::fini\n1 Enter Stop Server\n",
+              LogText());
+
+    // After the complete shut-down, and without init: a fresh server.
+    void *second = gsoapws_create("127.0.0.1", 8090);
+    EXPECT_FALSE(ServesWsdl(second));
+    std::set<void *> servers = {second, nullptr};
+    for (const auto &[ip, port] : {std::pair<const char *, int>{"127.0.0.1", 8081}, {"", 8090},
+                                   {"localhost", 8090}, {"127.0.0.1", 0}, {"127.0.0.1", 65535}})
+        servers.insert(gsoapws_create(ip, port));
+    EXPECT_EQ(7u, servers.size()) << "a new server for each key, never null";
+
+    zeplog_recording::Reset();
+    EXPECT_EQ(nullptr, gsoapws_create("127.0.0.1", -1));
+    EXPECT_EQ(nullptr, gsoapws_create("127.0.0.1", 65536));
+    EXPECT_EQ(nullptr, gsoapws_create(nullptr, 1));
+    EXPECT_FALSE(gsoapws_start(nullptr, nullptr));
+    EXPECT_FALSE(gsoapws_add_service(nullptr, "/calc", EntryA, "calc.wsdl", true, 1));
+    gsoapws_stop(nullptr);
+    gsoapws_delete_service(nullptr, "/calc");
+    const std::string tried = "1 gsoap try to create a server at ip:",
+                      refused = "\n5 Get Server Instance Failed! ip or port is Error.\n";
+    EXPECT_EQ(tried + "127.0.0.1, port:-1" + refused + tried + "127.0.0.1, port:65536" + refused +
+                  tried + ", port:1" + refused,
+              LogText());
+    ASSERT_TRUE(gsoapws_init());
+    gsoapws_fini();
+}
+
+}  // namespace
