@@ -7,147 +7,81 @@ namespace {
 
 struct State {
     std::vector<zeplog_recording::Record> records;
-    int threshold = INT_MIN;
-    int lookups = 0;
-    std::string lastLookupName;
-    int releases = 0;
-    int thresholdQueries = 0;
-    int inits = 0;
-    std::string lastInitFile;
-    int lastInitReserved = 0;
-    int finis = 0;
+    int threshold = INT_MIN, lookups = 0, releases = 0, thresholdQueries = 0;
+    int inits = 0, lastInitReserved = 0, finis = 0;
+    std::string lastLookupName, lastInitFile;
 };
 
 std::mutex g_lock;
 State g_state;  // guarded by g_lock
+char g_logger;  // the handle every lookup returns; only its address matters
 
-// The handle every lookup returns; only its address matters.
-char g_logger;
+template <typename F>
+auto Locked(F f)
+{
+    std::lock_guard<std::mutex> guard(g_lock);
+    return f(g_state);
+}
+
+// For the C entry points, which must not throw: a failed copy of a name or
+// message (out of memory) loses that detail only.
+template <typename F>
+void Update(F f) noexcept
+try {
+    Locked(f);
+} catch (...) {
+}
+
+const char *OrEmpty(const char *text) { return text != nullptr ? text : ""; }
 
 }  // namespace
 
 namespace zeplog_recording {
 
-void Reset()
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    g_state = State();
-}
+void Reset() { Locked([](State &s) { s = State(); }); }
+void SetThreshold(int threshold) { Locked([=](State &s) { s.threshold = threshold; }); }
 
-void SetThreshold(int threshold)
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    g_state.threshold = threshold;
-}
-
-std::vector<Record> Records()
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_state.records;
-}
-
-int LookupCount()
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_state.lookups;
-}
-
-std::string LastLookupName()
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_state.lastLookupName;
-}
-
-int ReleaseCount()
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_state.releases;
-}
-
-int ThresholdQueries()
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_state.thresholdQueries;
-}
-
-int InitCount()
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_state.inits;
-}
-
-std::string LastInitFile()
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_state.lastInitFile;
-}
-
-int LastInitReserved()
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_state.lastInitReserved;
-}
-
-int FiniCount()
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    return g_state.finis;
-}
+#define ZEPLOG_RECORDING_GETTER(Type, Name, field) \
+    Type Name() { return Locked([](State &s) { return s.field; }); }
+ZEPLOG_RECORDING_GETTER(std::vector<Record>, Records, records)
+ZEPLOG_RECORDING_GETTER(int, LookupCount, lookups)
+ZEPLOG_RECORDING_GETTER(std::string, LastLookupName, lastLookupName)
+ZEPLOG_RECORDING_GETTER(int, ReleaseCount, releases)
+ZEPLOG_RECORDING_GETTER(int, ThresholdQueries, thresholdQueries)
+ZEPLOG_RECORDING_GETTER(int, InitCount, inits)
+ZEPLOG_RECORDING_GETTER(std::string, LastInitFile, lastInitFile)
+ZEPLOG_RECORDING_GETTER(int, LastInitReserved, lastInitReserved)
+ZEPLOG_RECORDING_GETTER(int, FiniCount, finis)
+#undef ZEPLOG_RECORDING_GETTER
 
 }  // namespace zeplog_recording
 
-// The C entry points must not throw: a failed copy of a name or message
-// (out of memory) loses that detail only.
+extern "C" {
 
-extern "C" ZEPLOG_HANDLE zeplog_get_logger(const char *name)
+ZEPLOG_HANDLE zeplog_get_logger(const char *name)
 {
-    std::lock_guard<std::mutex> guard(g_lock);
-    ++g_state.lookups;
-    try {
-        g_state.lastLookupName = name != nullptr ? name : "";
-    } catch (...) {
-    }
+    Update([=](State &s) { ++s.lookups; s.lastLookupName = OrEmpty(name); });
     return &g_logger;
 }
 
-extern "C" void zeplog_release_logger(ZEPLOG_HANDLE)
+void zeplog_release_logger(ZEPLOG_HANDLE) { Update([](State &s) { ++s.releases; }); }
+void zeplog_fini(void) { Update([](State &s) { ++s.finis; }); }
+
+int zeplog_get_threshold(ZEPLOG_HANDLE)
 {
-    std::lock_guard<std::mutex> guard(g_lock);
-    ++g_state.releases;
+    return Locked([](State &s) { ++s.thresholdQueries; return s.threshold; });
 }
 
-extern "C" int zeplog_get_threshold(ZEPLOG_HANDLE)
+void zeplog_write(ZEPLOG_HANDLE logger, int level, const char *message, const char *file,
+                  const char *function, int line)
 {
-    std::lock_guard<std::mutex> guard(g_lock);
-    ++g_state.thresholdQueries;
-    return g_state.threshold;
+    Update([=](State &s) { s.records.push_back({logger, level, OrEmpty(message), file, function, line}); });
 }
 
-extern "C" void zeplog_write(ZEPLOG_HANDLE logger, int level, const char *message,
-                             const char *file, const char *function, int line)
+int zeplog_init(const char *configFile, int reserved)
 {
-    std::lock_guard<std::mutex> guard(g_lock);
-    try {
-        g_state.records.push_back(
-            {logger, level, message != nullptr ? message : "", file, function, line});
-    } catch (...) {
-    }
-}
-
-extern "C" int zeplog_init(const char *configFile, int reserved)
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    ++g_state.inits;
-    g_state.lastInitReserved = reserved;
-    try {
-        g_state.lastInitFile = configFile != nullptr ? configFile : "";
-    } catch (...) {
-    }
+    Update([=](State &s) { ++s.inits; s.lastInitReserved = reserved; s.lastInitFile = OrEmpty(configFile); });
     return 0;
 }
 
-extern "C" void zeplog_fini(void)
-{
-    std::lock_guard<std::mutex> guard(g_lock);
-    ++g_state.finis;
-}
+}  // extern "C"

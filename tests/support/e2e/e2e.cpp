@@ -1,34 +1,23 @@
 #include "e2e.h"
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
-#include <cstring>
 #include <thread>
+#include <utility>
 
 namespace e2e {
-
 namespace {
 
-sockaddr_in Loopback(int port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
+sockaddr_in Loopback(int port) { return {AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}}; }
 
-std::string Envelope(const std::string &body)
+std::string Envelope(const std::string &op, const std::string &fields)
 {
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-           "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-           "xmlns:ns=\"urn:wsgate-test\"><SOAP-ENV:Body>" +
-           body + "</SOAP-ENV:Body></SOAP-ENV:Envelope>";
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><SOAP-ENV:Envelope "
+           "xmlns:SOAP-ENV=\"http://schemas.xmlsoap.org/soap/envelope/\" xmlns:ns=\"urn:wsgate-test\">"
+           "<SOAP-ENV:Body><ns:" + op + ">" + fields + "</ns:" + op + "></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 }
 
 }  // namespace
@@ -46,35 +35,21 @@ int FreePort()
 
 bool WaitFor(const std::function<bool()> &pred, std::chrono::milliseconds bound)
 {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (!pred()) {
+    for (const auto deadline = std::chrono::steady_clock::now() + bound; !pred();
+         std::this_thread::sleep_for(std::chrono::milliseconds(5)))
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
     return true;
 }
 
 std::string AddBody(int a, int b)
 {
-    return Envelope("<ns:add><a>" + std::to_string(a) + "</a><b>" + std::to_string(b) +
-                    "</b></ns:add>");
+    return Envelope("add", "<a>" + std::to_string(a) + "</a><b>" + std::to_string(b) + "</b>");
 }
 
-std::string ThreadIdBody()
-{
-    return Envelope("<ns:threadId></ns:threadId>");
-}
-
-std::string BlockBody(int token)
-{
-    return Envelope("<ns:block><token>" + std::to_string(token) + "</token></ns:block>");
-}
-
-std::string BigBody(int size)
-{
-    return Envelope("<ns:big><size>" + std::to_string(size) + "</size></ns:big>");
-}
+std::string ThreadIdBody() { return Envelope("threadId", ""); }
+std::string BlockBody(int token) { return Envelope("block", "<token>" + std::to_string(token) + "</token>"); }
+std::string BigBody(int size) { return Envelope("big", "<size>" + std::to_string(size) + "</size>"); }
 
 Connection::Connection(int port) : _fd(socket(AF_INET, SOCK_STREAM, 0))
 {
@@ -85,36 +60,27 @@ Connection::Connection(int port) : _fd(socket(AF_INET, SOCK_STREAM, 0))
         Close();
 }
 
-Connection::~Connection()
-{
-    Close();
-}
-
 void Connection::Close()
 {
     if (_fd >= 0)
-        close(_fd);
-    _fd = -1;
+        close(std::exchange(_fd, -1));
 }
 
 bool Connection::Send(const std::string &bytes)
 {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        ssize_t n = send(_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0)
+    ssize_t n = 0;
+    for (size_t sent = 0; sent < bytes.size(); sent += static_cast<size_t>(n))
+        if ((n = send(_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL)) <= 0)
             return false;
-        sent += static_cast<size_t>(n);
-    }
     return true;
 }
 
-bool Connection::Post(const std::string &path, const std::string &body,
-                      const std::string &extraHeaders, const std::string &version)
+bool Connection::Post(const std::string &path, const std::string &body, const std::string &extraHeaders,
+                      const std::string &version)
 {
     return Send("POST " + path + " " + version + "\r\nHost: 127.0.0.1\r\n" +
-                "Content-Type: text/xml; charset=utf-8\r\nContent-Length: " +
-                std::to_string(body.size()) + "\r\n" + extraHeaders + "\r\n" + body);
+                "Content-Type: text/xml; charset=utf-8\r\nContent-Length: " + std::to_string(body.size()) +
+                "\r\n" + extraHeaders + "\r\n" + body);
 }
 
 bool Connection::Get(const std::string &pathAndQuery)
@@ -136,7 +102,7 @@ std::string Connection::ReadResponse()
                 return response;
             }
         }
-        ssize_t n = recv(_fd, buffer, sizeof buffer, 0);
+        const ssize_t n = recv(_fd, buffer, sizeof buffer, 0);
         if (n <= 0)
             return "";
         _pending.append(buffer, static_cast<size_t>(n));
@@ -145,24 +111,18 @@ std::string Connection::ReadResponse()
 
 std::string Connection::ReadUntilClosed()
 {
-    std::string all;
-    all.swap(_pending);
     char buffer[65536];
-    for (;;) {
-        ssize_t n = recv(_fd, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            return all;
-        all.append(buffer, static_cast<size_t>(n));
-    }
+    for (ssize_t n; (n = recv(_fd, buffer, sizeof buffer, 0)) > 0;)
+        _pending.append(buffer, static_cast<size_t>(n));
+    return std::exchange(_pending, std::string());
 }
 
 bool Connection::ClosedByPeer(std::chrono::milliseconds bound)
 {
     pollfd entry{_fd, POLLIN, 0};
-    if (poll(&entry, 1, static_cast<int>(bound.count())) <= 0)
-        return false;
     char byte;
-    return recv(_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) <= 0;
+    return poll(&entry, 1, static_cast<int>(bound.count())) > 0 &&
+           recv(_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) <= 0;
 }
 
 std::string Header(const std::string &response, const std::string &name)
@@ -177,8 +137,7 @@ std::string Header(const std::string &response, const std::string &name)
 
 std::string Element(const std::string &response, const std::string &tag)
 {
-    const size_t start = response.find("<" + tag + ">");
-    const size_t end = response.find("</" + tag + ">");
+    const size_t start = response.find("<" + tag + ">"), end = response.find("</" + tag + ">");
     if (start == std::string::npos || end == std::string::npos)
         return "";
     return response.substr(start + tag.size() + 2, end - start - tag.size() - 2);

@@ -13,16 +13,21 @@ namespace {
 
 std::mutex gateMutex;
 std::condition_variable gateChanged;
-bool gateHeld = false;
-int waiting = 0;
+bool gateHeld = false;  // guarded by gateMutex
+int waiting = 0;        // guarded by gateMutex
+
+void SetGate(bool held)
+{
+    {
+        std::lock_guard<std::mutex> lock(gateMutex);
+        gateHeld = held;
+    }
+    gateChanged.notify_all();
+}
 
 }  // namespace
 
-int Test::ns__add(struct soap *, int a, int b, int &sum)
-{
-    sum = a + b;
-    return SOAP_OK;
-}
+int Test::ns__add(struct soap *, int a, int b, int &sum) { sum = a + b; return SOAP_OK; }
 
 int Test::ns__threadId(struct soap *, ULONG64 &id)
 {
@@ -48,30 +53,10 @@ int Test::ns__big(struct soap *, int size, std::string &data)
 
 namespace e2e {
 
-int TestEntry(struct soap *ctx)
-{
-    return Test_entry(ctx);
-}
-
-const char *TestWsdlPath()
-{
-    return WSGATE_TEST_WSDL;
-}
-
-void HoldBlockCalls()
-{
-    std::lock_guard<std::mutex> lock(gateMutex);
-    gateHeld = true;
-}
-
-void ReleaseBlockCalls()
-{
-    {
-        std::lock_guard<std::mutex> lock(gateMutex);
-        gateHeld = false;
-    }
-    gateChanged.notify_all();
-}
+int TestEntry(struct soap *ctx) { return Test_entry(ctx); }
+const char *TestWsdlPath() { return WSGATE_TEST_WSDL; }
+void HoldBlockCalls() { SetGate(true); }
+void ReleaseBlockCalls() { SetGate(false); }
 
 int BlockedCalls()
 {
