@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole suite three times: a normal build, an
 # AddressSanitizer + UndefinedBehaviorSanitizer build and a ThreadSanitizer
-# build. Any failing test or sanitizer report fails the run.
+# build; then a clang build runs the fuzz targets over their seed corpora
+# under ASan+UBSan. Any failing test or sanitizer report fails the run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -11,16 +12,21 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1"
 jobs=$(nproc)
 
+# run_suite <name> <ctest selection, e.g. "-L fuzz", or ""> <cmake options...>
 run_suite() {
-  local name=$1; shift
+  local name=$1 selection=$2; shift 2
   local dir="$root/build/$name"
   echo "=== $name build ==="
-  cmake -S "$root" -B "$dir" -DWSGATE_BUILD_BENCH=ON "$@" >/dev/null
+  cmake -S "$root" -B "$dir" "$@" >/dev/null
   cmake --build "$dir" -j"$jobs"
-  ctest --test-dir "$dir" --output-on-failure -j"$jobs" --timeout 600
+  # shellcheck disable=SC2086  # the selection is a list of ctest options
+  ctest --test-dir "$dir" --output-on-failure -j"$jobs" --timeout 600 $selection
 }
 
-run_suite normal -DCMAKE_BUILD_TYPE=RelWithDebInfo
-run_suite asan -DCMAKE_BUILD_TYPE=Debug -DWSGATE_SANITIZER=address
-run_suite tsan -DCMAKE_BUILD_TYPE=Debug -DWSGATE_SANITIZER=thread
-echo "=== all three builds passed ==="
+# The benchmark programs are built (not run) once, as a check that they still compile.
+run_suite normal "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWSGATE_BUILD_BENCH=ON
+run_suite asan "" -DCMAKE_BUILD_TYPE=Debug -DWSGATE_SANITIZER=address
+run_suite tsan "" -DCMAKE_BUILD_TYPE=Debug -DWSGATE_SANITIZER=thread
+run_suite fuzz "-L fuzz" -DCMAKE_BUILD_TYPE=Debug -DWSGATE_SANITIZER=address -DWSGATE_BUILD_FUZZERS=ON \
+  -DWSGATE_BUILD_EXAMPLES=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+echo "=== all four builds passed ==="

@@ -66,7 +66,8 @@ public:
     // polling every 200 ms, until nothing is queued or running. No time-out.
     void Drain();
     // Owner's thread, never a worker. Joins every worker (a running item is
-    // finished first) and discards queued items unrun. Harmless when repeated.
+    // finished first) and discards queued items unrun. On a pool without
+    // workers it changes nothing (debug builds report the call).
     void Destroy();
 
     int GetQueueCount();
