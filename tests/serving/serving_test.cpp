@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
 #include <future>
 #include <set>
 
@@ -52,12 +51,6 @@ long Count(const Line &line)
     return std::count(lines.begin(), lines.end(), line);
 }
 
-std::pair<long, long> Held()  // open descriptors, threads
-{
-    using Dir = std::filesystem::directory_iterator;
-    return {std::distance(Dir("/proc/self/fd"), Dir()), std::distance(Dir("/proc/self/task"), Dir())};
-}
-
 // A server with the test service on /test (shared pool); the log recorded from then on.
 class Serving : public ::testing::Test {
 protected:
@@ -81,13 +74,13 @@ protected:
     }
     void ExpectFailedStart(const std::string &message, int threads = 4, std::atomic<bool> *fail = nullptr)
     {
-        const auto held = Held();
+        const auto held = e2e::Held();
         zeplog_recording::Reset();
         if (fail)
             *fail = true;
         EXPECT_FALSE(Start(threads));
         EXPECT_EQ(Logged(), (Lines{{1, starting}, {5, message}, {1, "Enter Stop Server"}}));
-        EXPECT_EQ(Held(), held) << message;
+        EXPECT_EQ(e2e::Held(), held) << message;
     }
     // One request on a connection of its own: tag's text in the answer; closed without a byte.
     std::string Call(const char *path, const std::string &body, const char *tag, const char *header = "",
@@ -178,7 +171,7 @@ TEST_F(Serving, StartVariantsAndTheFinalFiniStopsEveryServer)
     ExpectFailedStart("soap_new Failed!", 4, &failNew);
     ExpectFailedStart("soap_copy() Failed!", 4, &failCopy);
 
-    const auto held = Held();
+    const auto held = e2e::Held();
     ASSERT_TRUE(gsoapws_start(server, nullptr));
     EXPECT_EQ(Count({4, "Start server Warning, param is NULL!"}), 1);
     EXPECT_TRUE(Start());  // already started: param ignored (a second bind would fail)
@@ -194,16 +187,16 @@ TEST_F(Serving, StartVariantsAndTheFinalFiniStopsEveryServer)
     EXPECT_TRUE(e2e::WaitFor([] { return Count({1, "Accept a Connection"}) == 3; }));
     pollfd entry{pending.Fd(), POLLIN, 0};
     EXPECT_EQ(poll(&entry, 1, 300), 0);
-    EXPECT_EQ(Held().second, held.second + 21 + 11);  // each: accept loop, 10 shared; defaults: 10 more
+    EXPECT_EQ(e2e::Held().second, held.second + 21 + 11);  // each: accept loop, 10 shared; defaults: 10 more
     gsoapws_fini();
     EXPECT_TRUE(pending.ClosedByPeer());
     pending.Close();
-    EXPECT_EQ(Held(), held);  // listening sockets closed too
+    EXPECT_EQ(e2e::Held(), held);  // listening sockets closed too
 }
 
 TEST_F(Serving, StopWaitsForAHeldRequestLogsTheCycleInOrderAndLeavesNothingBehind)
 {
-    const auto held = Held();
+    const auto held = e2e::Held();
     gsoapws_stop(server);  // never started: one line, nothing else
     ASSERT_TRUE(Start());
     e2e::HoldBlockCalls();
@@ -224,7 +217,7 @@ TEST_F(Serving, StopWaitsForAHeldRequestLogsTheCycleInOrderAndLeavesNothingBehin
     EXPECT_EQ(lines, (Lines{{1, "Enter Stop Server"}, {1, starting}, {1, "Start Server Successfully!"},
                             {1, "Accept a Connection"}, {1, "Enter Stop Server"}, {1, "Close accepter socket"},
                             {1, "Stop gsoap server at ip:127.0.0.1, port" + std::to_string(port) + " Successfully!"}}));
-    EXPECT_EQ(Held(), held);
+    EXPECT_EQ(e2e::Held(), held);
 }
 
 }  // namespace

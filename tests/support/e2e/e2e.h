@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <utility>
 
 struct soap;
 
@@ -14,6 +15,8 @@ namespace e2e {
 int FreePort();  // a port nobody listens on right now (bound to 0, read back, released)
 // Polls pred until it holds or the bound passes; true when it held.
 bool WaitFor(const std::function<bool()> &pred, std::chrono::milliseconds bound = std::chrono::seconds(10));
+std::pair<long, long> Held();  // open descriptors, threads of this process
+int CloseWaits(int port);      // sockets on the local port in CLOSE_WAIT: the peer left, we never closed
 
 int TestEntry(struct soap *ctx);
 const char *TestWsdlPath();
