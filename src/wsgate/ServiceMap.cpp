@@ -27,6 +27,16 @@ void Adopt(ObjectPtrT<T> &handle, T *obj)
         delete obj;
 }
 
+// A copy of the key's entry, made while the table's lock is held (for a
+// handle, that copy takes its reference); empty when the key is absent.
+template <typename Value>
+Value CopyEntry(const std::map<std::string, Value> &table, ZEP_Mutex &lock, const std::string &key)
+{
+    ScopedLock scopedLock(&lock, false);
+    auto itor = table.find(key);
+    return itor != table.end() ? itor->second : Value();
+}
+
 }  // namespace
 
 bool ServiceMap::AddService(const char *uri, gsoapws_service_entry entry, const char *wsdl_path,
@@ -99,45 +109,25 @@ void ServiceMap::RemoveService(const char *uri)
 
 ObjectPtrT<ServiceInfo> ServiceMap::GetService(const char *uri)
 {
-    ObjectPtrT<ServiceInfo> result;
     if (!uri) {
         LOG_FAILURE("GetService is Failed! uri is NULL");
-        return result;
+        return ObjectPtrT<ServiceInfo>();
     }
-    const std::string key = MakeKey(uri);
-    ScopedLock scopedLock(&m_servicesLock, false);
-    auto itor = m_services.find(key);
-    if (itor != m_services.end())
-        result = itor->second;
-    return result;
+    return CopyEntry(m_services, m_servicesLock, MakeKey(uri));
 }
 
 ObjectPtrT<ThreadPoolInfo> ServiceMap::GetServiceThreadPool(const char *uri)
 {
-    ObjectPtrT<ThreadPoolInfo> result;
     if (!uri) {
         LOG_FAILURE("GetService is Failed! uri is NULL");
-        return result;
+        return ObjectPtrT<ThreadPoolInfo>();
     }
-    const std::string key = MakeKey(uri);
-    ScopedLock scopedLock(&m_poolsLock, false);
-    auto itor = m_pools.find(key);
-    if (itor != m_pools.end())
-        result = itor->second;
-    return result;
+    return CopyEntry(m_pools, m_poolsLock, MakeKey(uri));
 }
 
 std::string ServiceMap::GetServiceWsdl(const char *uri)
 {
-    std::string result;
-    if (!uri)
-        return result;
-    const std::string key = MakeKey(uri);
-    ScopedLock scopedLock(&m_wsdlLock, false);
-    auto itor = m_wsdlPaths.find(key);
-    if (itor != m_wsdlPaths.end())
-        result = itor->second;
-    return result;
+    return uri ? CopyEntry(m_wsdlPaths, m_wsdlLock, MakeKey(uri)) : std::string();
 }
 
 void ServiceMap::StartAllThreadPools()
