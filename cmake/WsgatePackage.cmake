@@ -55,6 +55,9 @@ string(TIMESTAMP WSGATE_PACKAGE_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${control}/changelog @ONLY)
 file(ARCHIVE_CREATE OUTPUT ${control}/changelog.gz PATHS ${control}/changelog
   FORMAT raw COMPRESSION GZip COMPRESSION_LEVEL 9)
+# The demo's service unit names the README as its documentation.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/wsgate-demo
+  COMPONENT demo EXCLUDE_FROM_ALL)
 foreach(component IN ITEMS runtime dev demo)
   string(TOUPPER ${component} upper)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${control}/changelog.gz

@@ -27,9 +27,10 @@ done
 
 rm -rf "$work"; mkdir -p "$work"
 demo=
-purge() {
+purge() {  # apt refuses the whole purge if one name is unknown to dpkg
   [ -z "$demo" ] || kill "$demo" 2>/dev/null || true
-  $sudo apt-get purge -y -qq "${packages[@]}" >/dev/null 2>&1 || true
+  local known; known=$(dpkg-query -W -f='${Package} ' "${packages[@]}" 2>/dev/null) || true
+  [ -z "$known" ] || $sudo apt-get purge -y -qq $known >/dev/null
 }
 trap purge EXIT
 trap 'exit 1' INT TERM HUP
@@ -44,7 +45,7 @@ DEMO_URL=http://127.0.0.1:$port "$root/tests/interop/curl_client.sh" || { cat "$
 curl -fsS "http://127.0.0.1:$port/calc?wsdl" | grep -q "location=\"http://127.0.0.1:$port/calc\"" || fail "demo WSDL"
 kill -TERM $demo; wait $demo || fail "demo exited with $?"; demo=
 
-$sudo apt-get purge -y -qq "${packages[@]}" >/dev/null
+purge
 trap - EXIT
 for p in "${packages[@]}"; do ! dpkg-query -W "$p" >/dev/null 2>&1 || fail "$p is still known to dpkg"; done
 left=0
