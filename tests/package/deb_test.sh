@@ -17,7 +17,7 @@ for p in "${packages[@]}"; do
   ! dpkg-query -W "$p" >/dev/null 2>&1 || fail "$p is installed already"
 done
 ! pkg-config --exists wsgate || fail "a wsgate.pc is installed: $(pkg-config --variable=pcfiledir wsgate)"
-! ldconfig -p | grep -q libwsgate || fail "a libwsgate is installed: $(ldconfig -p | grep libwsgate)"
+! ldconfig -p | grep libwsgate || fail "a libwsgate is installed"
 mapfile -t debs < <("$root/scripts/package.sh")
 [ ${#debs[@]} -eq 3 ] || fail "expected 3 packages: ${debs[*]}"
 lintian --fail-on error "${debs[@]}" | tee "$root/build/deb/lintian.txt"
@@ -42,7 +42,7 @@ port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1
 /usr/bin/wsgate-demo --port "$port" >"$work/demo.out" 2>&1 & demo=$!
 for _ in $(seq 100); do grep -qs listening "$work/demo.out" || ! kill -0 $demo 2>/dev/null && break; sleep 0.1; done
 DEMO_URL=http://127.0.0.1:$port "$root/tests/interop/curl_client.sh" || { cat "$work/demo.out"; fail "packaged demo"; }
-curl -fsS "http://127.0.0.1:$port/calc?wsdl" | grep -q "location=\"http://127.0.0.1:$port/calc\"" || fail "demo WSDL"
+curl -fsS "http://127.0.0.1:$port/calc?wsdl" | grep "location=\"http://127.0.0.1:$port/calc\"" >/dev/null || fail "demo WSDL"
 kill -TERM $demo; wait $demo || fail "demo exited with $?"; demo=
 
 purge
