@@ -2,7 +2,8 @@
 # Builds everything and runs the whole suite three times: a normal build, an
 # AddressSanitizer + UndefinedBehaviorSanitizer build and a ThreadSanitizer
 # build; then a clang build runs the fuzz targets over their seed corpora
-# under ASan+UBSan. Any failing test or sanitizer report fails the run.
+# under ASan+UBSan; last, the Debian packages are built, installed, used and
+# purged. Any failing test or sanitizer report fails the run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -29,4 +30,8 @@ run_suite asan "" -DCMAKE_BUILD_TYPE=Debug -DWSGATE_SANITIZER=address
 run_suite tsan "" -DCMAKE_BUILD_TYPE=Debug -DWSGATE_SANITIZER=thread
 run_suite fuzz "-L fuzz" -DCMAKE_BUILD_TYPE=Debug -DWSGATE_SANITIZER=address -DWSGATE_BUILD_FUZZERS=ON \
   -DWSGATE_BUILD_EXAMPLES=OFF -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-echo "=== all four builds passed ==="
+# Last: it installs the Debian packages system-wide for a minute, so nothing
+# else may be building or testing meanwhile (it purges them on every exit).
+echo "=== Debian packages ==="
+"$root/tests/package/deb_test.sh"
+echo "=== all four builds and the packages passed ==="
