@@ -57,7 +57,7 @@ bool gsoap_server::start(gsoap_start_server_param *param)
         stop();
         return false;
     }
-    soap_init2(m_masterSoap, SOAP_IO_KEEPALIVE | SOAP_C_MBSTRING, SOAP_IO_KEEPALIVE | SOAP_C_MBSTRING);
+    soap_init2(m_masterSoap, SOAP_IO_KEEPALIVE | SOAP_C_UTFSTRING, SOAP_IO_KEEPALIVE | SOAP_C_UTFSTRING);
     m_masterSoap->user = this;
     m_masterSoap->fget = wsdl_get_handler;
     m_masterSoap->recv_timeout = settings.recv_timeout;

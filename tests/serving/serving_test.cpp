@@ -138,6 +138,21 @@ TEST_F(Serving, KeepAliveLimitCountsEveryRequestOfAConnection)
     }
 }
 
+TEST_F(Serving, TextReachesTheServiceAsUtf8AndEchoesByteForByte)
+{
+    ASSERT_TRUE(Start());
+    const std::pair<std::string, std::string> cases[] = {  // text, as it travels in XML
+        {"Grüße, ÿ", "Grüße, ÿ"}, {"Ελληνικά", "Ελληνικά"}, {"Кириллица", "Кириллица"},
+        {"日本語", "日本語"}, {"€ 😀", "€ 😀"}, {"< & ]]>", "&lt; &amp; ]]&gt;"},
+    };
+    e2e::Connection connection(port);
+    for (const auto &[text, xml] : cases) {
+        ASSERT_TRUE(connection.Post("/test", e2e::EchoBody(xml)));
+        EXPECT_EQ(e2e::Element(connection.ReadResponse(), "reply"), xml) << text;
+        EXPECT_EQ(e2e::Echoed(), text);
+    }
+}
+
 TEST_F(Serving, ClosingClientsNeverReachStdinOrStdoutNorEndTheProcess)
 {
     ASSERT_TRUE(Start());
