@@ -110,8 +110,9 @@ void response_routine::Cleanup()
 
 serve_routine::serve_routine(gsoap_server *server, struct soap *ctx, gsoapws_service_entry entry,
                              const keep_alive_count &count)
-    : m_server(server), m_soap(ctx), m_serviceEntry(entry), m_path(), m_count(count)
+    : m_server(server), m_soap(ctx), m_serviceEntry(entry), m_count(count)
 {
+    m_path[0] = '\0';
     if (ctx)
         std::snprintf(m_path, sizeof m_path, "%s", ctx->path);
 }
