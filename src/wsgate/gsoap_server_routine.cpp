@@ -31,6 +31,15 @@ bool is_error_result(int result)
     return result == -1 || result == SOAP_ERR;
 }
 
+// A later request of a connection: its result is not looked at, and what it
+// allocated goes at once.
+void serve_later_request(struct soap *ctx, gsoapws_service_entry entry)
+{
+    entry(ctx);
+    soap_delete(ctx, nullptr);
+    soap_end(ctx);
+}
+
 }  // namespace
 
 void accept_routine::Run()
@@ -128,9 +137,7 @@ void serve_routine::Run()
         }
     } else {
         // The rest of a keep-alive pass that another service's routine began.
-        m_serviceEntry(m_soap);
-        soap_delete(m_soap, nullptr);
-        soap_end(m_soap);
+        serve_later_request(m_soap, m_serviceEntry);
         if (!m_soap->keep_alive)
             return;
     }
@@ -152,15 +159,14 @@ void serve_routine::Run()
             }
             soap_closesock(m_soap);  // answered inside the receive step (a WSDL GET)
         } else if (std::strcmp(m_soap->path, m_path) != 0) {
-            // Another path: the service registered for it takes over the
-            // connection, on its own pool; a refusal closes it unanswered.
+            // Another path: dispatched by the connection pool as a first
+            // request is, its service keeps the connection; a refusal on the
+            // way closes it unanswered.
             if (m_server && m_server->hand_over(m_soap, {false, m_count.countdown}) == 0)
                 m_soap = nullptr;
             return;
         } else {
-            m_serviceEntry(m_soap);
-            soap_delete(m_soap, nullptr);
-            soap_end(m_soap);
+            serve_later_request(m_soap, m_serviceEntry);
         }
     } while (m_soap->keep_alive);
 }
