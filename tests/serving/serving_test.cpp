@@ -210,7 +210,8 @@ TEST_F(Serving, RemovingOrReplacingTheServiceOfAnIdleKeptAliveConnectionLeavesIt
     const auto sum = [&connection](const char *path) {
         return connection.Post(path, e2e::AddBody(2, 3)) ? e2e::Element(connection.ReadResponse(), "sum") : "";
     };
-    // Both wait for /own's old pool to drain, and so for this connection, until it turns to /test.
+    // Replacing and removing /own each drain its pool, which this idle connection holds until it
+    // turns to /test.
     ASSERT_EQ(sum("/own"), "5");
     auto replacing = std::async(std::launch::async, [this] {
         return gsoapws_add_service(server, "/own", CountingEntry<1>, e2e::TestWsdlPath(), true, 1);
