@@ -30,8 +30,8 @@ struct soap *OpenMaster(const DemoOptions &options)
 {
     // The modes, time-outs and limits of wsgate's master context, so the
     // servers differ only in how they hand connections to threads.
-    struct soap *master = soap_new2(SOAP_IO_KEEPALIVE | SOAP_C_MBSTRING,
-                                    SOAP_IO_KEEPALIVE | SOAP_C_MBSTRING);
+    struct soap *master = soap_new2(SOAP_IO_KEEPALIVE | SOAP_C_UTFSTRING,
+                                    SOAP_IO_KEEPALIVE | SOAP_C_UTFSTRING);
     if (!master) {
         std::fputs("soap_new2 failed\n", stderr);
         return nullptr;

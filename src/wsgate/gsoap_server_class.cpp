@@ -8,6 +8,7 @@
 #include <stdsoap2.h>
 #include <sys/socket.h>
 
+#include <cstdint>
 #include <new>
 
 namespace {
@@ -57,7 +58,7 @@ bool gsoap_server::start(gsoap_start_server_param *param)
         stop();
         return false;
     }
-    soap_init2(m_masterSoap, SOAP_IO_KEEPALIVE | SOAP_C_MBSTRING, SOAP_IO_KEEPALIVE | SOAP_C_MBSTRING);
+    soap_init2(m_masterSoap, SOAP_IO_KEEPALIVE | SOAP_C_UTFSTRING, SOAP_IO_KEEPALIVE | SOAP_C_UTFSTRING);
     m_masterSoap->user = this;
     m_masterSoap->fget = wsdl_get_handler;
     m_masterSoap->recv_timeout = settings.recv_timeout;
@@ -161,7 +162,13 @@ int gsoap_server::dispatch_request(struct soap *ctx)
     // reports non-zero, so it never reaches the lookup.
     if (soap_begin_recv(ctx) != 0)
         return -1;
+    // The first request is served before the countdown starts, hence limit
+    // - 1; unsigned, so a countdown started at 0 never reaches 0 again.
+    return dispatch_received(ctx, {true, static_cast<uint32_t>(ctx->max_keep_alive) - 1u});
+}
 
+int gsoap_server::dispatch_received(struct soap *ctx, const keep_alive_count &count)
+{
     ObjectPtrT<ServiceInfo> siw = m_serviceMap.GetService(ctx->path);
     if (!siw.IsValid() || !siw->GetEntry()) {
         // SOAP_STOP: gSOAP sends nothing at all; the connection just closes.
@@ -171,10 +178,20 @@ int gsoap_server::dispatch_request(struct soap *ctx)
     }
     ObjectPtrT<ThreadPoolInfo> poolptr = m_serviceMap.GetServiceThreadPool(ctx->path);
 
-    serve_routine *item = new (std::nothrow) serve_routine(ctx, siw->GetEntry());
+    serve_routine *item = new (std::nothrow) serve_routine(this, ctx, siw->GetEntry(), count);
     const int queued = poolptr.IsValid() ? poolptr->Work(item)
                                          : m_serviceMap.GetSharedThreadPool()->Work(item);
     if (queued != 0) {
+        delete item;  // leaves ctx alone: the caller releases it
+        return -1;
+    }
+    return 0;
+}
+
+int gsoap_server::hand_over(struct soap *ctx, const keep_alive_count &count)
+{
+    handover_routine *item = new (std::nothrow) handover_routine(this, ctx, count);
+    if (m_threadPool.Work(item) != 0) {
         delete item;  // leaves ctx alone: the caller releases it
         return -1;
     }

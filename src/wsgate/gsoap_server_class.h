@@ -16,6 +16,7 @@
 #include <string>
 
 struct soap;
+struct keep_alive_count;
 
 class gsoap_server {
 public:
@@ -41,6 +42,15 @@ public:
     // Connection pool. Receives the first request head on ctx and queues its
     // service. 0: a queued serve_routine owns ctx. -1: the caller releases it.
     int dispatch_request(struct soap *ctx);
+    // Connection pool. Queues the service registered for the request whose
+    // head ctx has received, on its own pool or the shared one, the
+    // connection standing at count. A path without a service is closed
+    // unanswered. 0: a queued serve_routine owns ctx. -1: the caller releases it.
+    int dispatch_received(struct soap *ctx, const keep_alive_count &count);
+    // A serve_routine, for a later request on another path: queues its
+    // dispatch on the connection pool. 0: the pool owns ctx. -1: the caller
+    // still does.
+    int hand_over(struct soap *ctx, const keep_alive_count &count);
 
 private:
     friend class accept_routine;

@@ -6,7 +6,8 @@
 
 #include <stdsoap2.h>
 
-#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -28,6 +29,15 @@ void prepare_keep_alive(struct soap *ctx)
 bool is_error_result(int result)
 {
     return result == -1 || result == SOAP_ERR;
+}
+
+// A later request of a connection: its result is not looked at, and what it
+// allocated goes at once.
+void serve_later_request(struct soap *ctx, gsoapws_service_entry entry)
+{
+    entry(ctx);
+    soap_delete(ctx, nullptr);
+    soap_end(ctx);
 }
 
 }  // namespace
@@ -107,18 +117,31 @@ void response_routine::Cleanup()
     m_server = nullptr;
 }
 
+serve_routine::serve_routine(gsoap_server *server, struct soap *ctx, gsoapws_service_entry entry,
+                             const keep_alive_count &count)
+    : m_server(server), m_soap(ctx), m_serviceEntry(entry), m_count(count)
+{
+    m_path[0] = '\0';
+    if (ctx)
+        std::snprintf(m_path, sizeof m_path, "%s", ctx->path);
+}
+
 void serve_routine::Run()
 {
     if (!m_soap || !m_serviceEntry)
         return;
-    if (is_error_result(m_serviceEntry(m_soap))) {
-        LOG_FAILURE("serviceEntry return SOAP_ERR");
-        return;
+    if (m_count.firstRequest) {
+        if (is_error_result(m_serviceEntry(m_soap))) {
+            LOG_FAILURE("serviceEntry return SOAP_ERR");
+            return;
+        }
+    } else {
+        // The rest of a keep-alive pass that another service's routine began.
+        serve_later_request(m_soap, m_serviceEntry);
+        if (!m_soap->keep_alive)
+            return;
     }
 
-    // The first request is already served, hence limit - 1; unsigned, so a
-    // countdown started at 0 never reaches 0 again.
-    uint32_t countdown = static_cast<uint32_t>(m_soap->max_keep_alive) - 1u;
     do {
         // Once gSOAP has closed the connection itself it would read the
         // process's stdin and write faults to its stdout: the connection is
@@ -126,7 +149,7 @@ void serve_routine::Run()
         if (!soap_valid_socket(m_soap->socket))
             return;
         soap_begin(m_soap);
-        if (m_soap->max_keep_alive > 0 && --countdown == 0)
+        if (m_soap->max_keep_alive > 0 && --m_count.countdown == 0)
             m_soap->keep_alive = 0;  // the request about to be read is the last
         if (soap_begin_recv(m_soap) != 0) {
             if (m_soap->error < SOAP_STOP) {
@@ -135,10 +158,15 @@ void serve_routine::Run()
                 return;
             }
             soap_closesock(m_soap);  // answered inside the receive step (a WSDL GET)
+        } else if (std::strcmp(m_soap->path, m_path) != 0) {
+            // Another path: dispatched by the connection pool as a first
+            // request is, its service keeps the connection; a refusal on the
+            // way closes it unanswered.
+            if (m_server && m_server->hand_over(m_soap, {false, m_count.countdown}) == 0)
+                m_soap = nullptr;
+            return;
         } else {
-            m_serviceEntry(m_soap);
-            soap_delete(m_soap, nullptr);
-            soap_end(m_soap);
+            serve_later_request(m_soap, m_serviceEntry);
         }
     } while (m_soap->keep_alive);
 }
@@ -150,4 +178,20 @@ void serve_routine::Cleanup()
         m_soap = nullptr;
     }
     m_serviceEntry = nullptr;
+    m_server = nullptr;
+}
+
+void handover_routine::Run()
+{
+    if (m_server && m_soap && m_server->dispatch_received(m_soap, m_count) == 0)
+        m_soap = nullptr;
+}
+
+void handover_routine::Cleanup()
+{
+    if (m_soap) {
+        release_context(m_soap);
+        m_soap = nullptr;
+    }
+    m_server = nullptr;
 }

@@ -1,6 +1,7 @@
-// The three work items of a server: the accept loop, the per-connection
-// routine that dispatches the first request, and the routine that serves a
-// connection's requests while keep-alive lasts. The pool deletes each after
+// The work items of a server: the accept loop, the per-connection routine
+// that dispatches the first request, the routine that serves a connection's
+// requests while keep-alive lasts, and the one that passes a kept-alive
+// connection on to another service. The pool deletes each after
 // Run, or after discarding it unrun, with Cleanup releasing what it holds.
 #ifndef WSGATE_GSOAP_SERVER_ROUTINE_H
 #define WSGATE_GSOAP_SERVER_ROUTINE_H
@@ -8,7 +9,10 @@
 #include "wsgate/wsgate.h"
 #include "zepplus/ThreadPool.h"
 
-struct soap;
+#include <stdsoap2.h>
+
+#include <cstdint>
+
 class gsoap_server;
 
 // Occupies one connection worker until the server stops.
@@ -44,28 +48,71 @@ private:
     int m_sock;              // owned until attached to a context; then -1
 };
 
+// How far a connection has got towards max_keep_alive. It travels with the
+// context when a later request goes to another service, so the count goes on.
+struct keep_alive_count {
+    bool firstRequest;   // the request received on the context is the connection's first
+    uint32_t countdown;  // as serve_routine::Run counts down; set from max_keep_alive - 1
+};
+
 // Owns a connection's context from dispatch on; holds its worker for the
-// whole life of the connection.
+// rest of the connection, or until a request for another service hands the
+// connection over. Takes no service-map lock: a drain of this routine's own
+// pool holds the pools lock while it waits for the routine to end.
 class serve_routine : public ThreadPool::IWorkItem {
 public:
-    serve_routine(struct soap *ctx, gsoapws_service_entry entry) : m_soap(ctx), m_serviceEntry(entry)
-    {
-    }
+    // ctx has the head of a request for entry's service received; its path
+    // is the one that keeps the connection with this routine.
+    serve_routine(gsoap_server *server, struct soap *ctx, gsoapws_service_entry entry,
+                  const keep_alive_count &count);
     // Leaves the context alone: only Cleanup releases it.
     ~serve_routine() override
     {
+        m_server = nullptr;
         m_soap = nullptr;
         m_serviceEntry = nullptr;
     }
 
     void Run() override;
     bool IsAutoDelete() override { return true; }
-    // Releases the context, which closes the connection.
+    // Releases the context, unless handed over, which closes the connection.
     void Cleanup() override;
 
 private:
-    struct soap *m_soap;  // owned
+    gsoap_server *m_server;  // not owned
+    struct soap *m_soap;     // owned; null once handed over
     gsoapws_service_entry m_serviceEntry;
+    // As received; a later request for any other path is handed over. Held
+    // inline, so that making the item can fail only as its allocation.
+    char m_path[SOAP_TAGLEN];
+    keep_alive_count m_count;
+};
+
+// Runs on the connection pool: dispatches the request that a serve_routine
+// received for another service, as a first request is dispatched. The lookup
+// may wait for a pool being drained; this routine holds no pool's worker then.
+class handover_routine : public ThreadPool::IWorkItem {
+public:
+    handover_routine(gsoap_server *server, struct soap *ctx, const keep_alive_count &count)
+        : m_server(server), m_soap(ctx), m_count(count)
+    {
+    }
+    // Leaves the context alone: only Cleanup releases it.
+    ~handover_routine() override
+    {
+        m_server = nullptr;
+        m_soap = nullptr;
+    }
+
+    void Run() override;
+    bool IsAutoDelete() override { return true; }
+    // Releases the context unless it was dispatched: the connection closes unanswered.
+    void Cleanup() override;
+
+private:
+    gsoap_server *m_server;  // not owned
+    struct soap *m_soap;     // owned until dispatched; then null
+    keep_alive_count m_count;
 };
 
 #endif

@@ -8,6 +8,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <stdsoap2.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <future>
+#include <list>
 #include <set>
 
 static std::atomic<bool> failNew{false}, failCopy{false};  // each fails the next call of its function
@@ -34,6 +36,7 @@ extern "C" struct soap *__wrap_soap_copy(const struct soap *master)
 
 namespace {
 
+using namespace std::chrono_literals;
 using Line = std::pair<int, std::string>;  // level, message
 using Lines = std::vector<Line>;
 
@@ -51,6 +54,15 @@ long Count(const Line &line)
     return std::count(lines.begin(), lines.end(), line);
 }
 
+// The test service under an entry of its own, so that an answer tells which registration gave it.
+std::atomic<int> entryCalls[2];
+template <int N>
+int CountingEntry(struct soap *ctx)
+{
+    ++entryCalls[N];
+    return e2e::TestEntry(ctx);
+}
+
 // A server with the test service on /test (shared pool); the log recorded from then on.
 class Serving : public ::testing::Test {
 protected:
@@ -61,6 +73,7 @@ protected:
         server = gsoapws_create("127.0.0.1", port);
         ASSERT_TRUE(gsoapws_add_service(server, "/test", e2e::TestEntry, e2e::TestWsdlPath(), false, 0));
         zeplog_recording::Reset();
+        entryCalls[0] = entryCalls[1] = 0;
     }
     void TearDown() override
     {
@@ -135,6 +148,104 @@ TEST_F(Serving, KeepAliveLimitCountsEveryRequestOfAConnection)
             ASSERT_EQ(e2e::Header(response, "Connection") == "close", request == limit) << limit;
         }
         EXPECT_TRUE(limit == 0 || connection.ClosedByPeer()) << limit;
+    }
+}
+
+TEST_F(Serving, KeptAliveConnectionGoesWhereEachRequestIsAddressedAndCountsOnToTheLimit)
+{
+    ASSERT_TRUE(gsoapws_add_service(server, "/own", CountingEntry<0>, e2e::TestWsdlPath(), true, 1));
+    ASSERT_TRUE(Start(4, 7));
+    const std::string own = ThreadId("/own");  // its pool's one worker
+    e2e::Connection connection(port);
+    int ownCalls = 1;
+    int request = 0;
+    for (const char *path : {"/test", "/own", "/own", "/TeSt", "/test", "/own", "/test"}) {
+        ASSERT_TRUE(connection.Post(path, e2e::ThreadIdBody()));
+        const std::string response = connection.ReadResponse(), id = e2e::Element(response, "id");
+        const bool toOwn = std::string(path) == "/own";
+        ownCalls += toOwn;
+        EXPECT_NE(id, "") << path << request;  // no fault
+        EXPECT_EQ(id == own, toOwn) << request;
+        EXPECT_EQ(entryCalls[0], ownCalls) << request;
+        EXPECT_EQ(e2e::Header(response, "Connection") == "close", ++request == 7) << request;
+    }
+    EXPECT_TRUE(connection.ClosedByPeer());
+}
+
+TEST_F(Serving, KeptAliveRequestForAnUnknownPathOrAFullPoolClosesTheConnectionUnanswered)
+{
+    const rlimit files{8192, 8192};  // 2052 client sockets and as many server sockets
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &files), 0);
+    ASSERT_TRUE(gsoapws_add_service(server, "/own", e2e::TestEntry, e2e::TestWsdlPath(), true, 1));
+    gsoap_start_server_param param{4096, 5, 5, 1, 100};  // one connection worker: dispatch in accept order
+    ASSERT_TRUE(gsoapws_start(server, &param));
+    e2e::Connection unknown(port), refused(port);
+    for (e2e::Connection *connection : {&unknown, &refused}) {
+        ASSERT_TRUE(connection->Post("/test", e2e::AddBody(1, 2)));
+        ASSERT_EQ(e2e::Element(connection->ReadResponse(), "sum"), "3");
+    }
+    ASSERT_TRUE(unknown.Post("/other", e2e::AddBody(1, 2)));
+    EXPECT_TRUE(unknown.ClosedByPeer());
+
+    // /own's one worker held, 2049 connections wait in its queue: the next is refused.
+    e2e::HoldBlockCalls();
+    std::list<e2e::Connection> queued;
+    ASSERT_TRUE(queued.emplace_back(port).Post("/own", e2e::BlockBody(0)));
+    ASSERT_TRUE(e2e::WaitFor([] { return e2e::BlockedCalls() == 1; }));
+    for (int i = 0; i < 2049; ++i)
+        ASSERT_TRUE(queued.emplace_back(port).Post("/own", e2e::AddBody(i, 0))) << i;
+    e2e::Connection probe(port);  // dispatched after all of them: a minute is for sanitized builds
+    ASSERT_TRUE(probe.Post("/own", e2e::AddBody(1, 1)));
+    ASSERT_TRUE(probe.ClosedByPeer(60s));
+    ASSERT_TRUE(refused.Post("/own", e2e::AddBody(1, 2)));
+    EXPECT_TRUE(refused.ClosedByPeer());
+    queued.clear();  // each queued routine then meets a closed connection, so stop drains at once
+}
+
+TEST_F(Serving, RemovingOrReplacingTheServiceOfAnIdleKeptAliveConnectionLeavesItSafe)
+{
+    ASSERT_TRUE(gsoapws_add_service(server, "/own", CountingEntry<0>, e2e::TestWsdlPath(), true, 1));
+    ASSERT_TRUE(Start());
+    e2e::Connection connection(port);
+    const auto sum = [&connection](const char *path) {
+        return connection.Post(path, e2e::AddBody(2, 3)) ? e2e::Element(connection.ReadResponse(), "sum") : "";
+    };
+    // Replacing and removing /own each drain its pool, which this idle connection holds until it
+    // turns to /test.
+    ASSERT_EQ(sum("/own"), "5");
+    auto replacing = std::async(std::launch::async, [this] {
+        return gsoapws_add_service(server, "/own", CountingEntry<1>, e2e::TestWsdlPath(), true, 1);
+    });
+    ASSERT_TRUE(e2e::WaitFor([] { return Count({1, "Add a Service for uri = /own"}) == 2; }));
+    EXPECT_EQ(sum("/test"), "5");
+    ASSERT_EQ(replacing.wait_for(10s), std::future_status::ready);
+    EXPECT_TRUE(replacing.get());
+    EXPECT_EQ(sum("/own"), "5");
+    EXPECT_EQ(entryCalls[1], 1);
+
+    auto removing = std::async(std::launch::async, [this] { gsoapws_delete_service(server, "/own"); });
+    ASSERT_TRUE(e2e::WaitFor([] { return Count({1, "Delete Service for uri = /own"}) == 1; }));
+    EXPECT_EQ(sum("/test"), "5");
+    ASSERT_EQ(removing.wait_for(10s), std::future_status::ready);
+    gsoapws_delete_service(server, "/test");  // the connection's own path stays with it
+    EXPECT_EQ(sum("/test"), "5");
+    ASSERT_TRUE(connection.Post("/own", e2e::AddBody(2, 3)));
+    EXPECT_TRUE(connection.ClosedByPeer());
+    EXPECT_EQ(entryCalls[0] + entryCalls[1], 2);
+}
+
+TEST_F(Serving, TextReachesTheServiceAsUtf8AndEchoesByteForByte)
+{
+    ASSERT_TRUE(Start());
+    const std::pair<std::string, std::string> cases[] = {  // text, as it travels in XML
+        {"Grüße, ÿ", "Grüße, ÿ"}, {"Ελληνικά", "Ελληνικά"}, {"Кириллица", "Кириллица"},
+        {"日本語", "日本語"}, {"€ 😀", "€ 😀"}, {"< & ]]>", "&lt; &amp; ]]&gt;"},
+    };
+    e2e::Connection connection(port);
+    for (const auto &[text, xml] : cases) {
+        ASSERT_TRUE(connection.Post("/test", e2e::EchoBody(xml)));
+        EXPECT_EQ(e2e::Element(connection.ReadResponse(), "reply"), xml) << text;
+        EXPECT_EQ(e2e::Echoed(), text);
     }
 }
 

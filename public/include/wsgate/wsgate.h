@@ -66,13 +66,17 @@ GSOAPWS_API gsoapws_bool GSOAPWS_CALL gsoapws_start(void *server, gsoap_start_se
  * progress has ended. Harmless on a stopped server. */
 GSOAPWS_API void GSOAPWS_CALL gsoapws_stop(void *server);
 /* Registers (or replaces) the service for uri, compared case-insensitively.
- * use_pool with pool_size > 0 gives the service workers of its own;
- * otherwise it runs on the server's shared pool of 10. */
+ * Every request whose path is uri goes to it, on a new connection or on one
+ * kept alive by another service. use_pool with pool_size > 0 gives the
+ * service workers of its own; otherwise it runs on the server's shared pool
+ * of 10. */
 GSOAPWS_API gsoapws_bool GSOAPWS_CALL gsoapws_add_service(void *server, const char *uri,
                                                           gsoapws_service_entry entry,
                                                           const char *wsdl_path, gsoapws_bool use_pool,
                                                           int pool_size);
-/* Removes the service; waits for its own pool, if any, to drain. */
+/* Removes the service; waits for its own pool, if any, to drain. Kept-alive
+ * connections it is serving reach it for uri until they end or turn to
+ * another path. */
 GSOAPWS_API void GSOAPWS_CALL gsoapws_delete_service(void *server, const char *uri);
 
 #ifdef __cplusplus

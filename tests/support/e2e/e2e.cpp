@@ -71,6 +71,7 @@ std::string AddBody(int a, int b)
 std::string ThreadIdBody() { return Envelope("threadId", ""); }
 std::string BlockBody(int token) { return Envelope("block", "<token>" + std::to_string(token) + "</token>"); }
 std::string BigBody(int size) { return Envelope("big", "<size>" + std::to_string(size) + "</size>"); }
+std::string EchoBody(const std::string &xmlText) { return Envelope("echo", "<text>" + xmlText + "</text>"); }
 
 Connection::Connection(int port) : _fd(socket(AF_INET, SOCK_STREAM, 0))
 {

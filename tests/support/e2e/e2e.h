@@ -24,6 +24,8 @@ std::string AddBody(int a, int b);  // SOAP request bodies for the test service
 std::string ThreadIdBody();
 std::string BlockBody(int token);
 std::string BigBody(int size);
+std::string EchoBody(const std::string &xmlText);  // xmlText goes in as it stands, escapes and all
+std::string Echoed();                              // the text the last ns__echo call received
 
 void HoldBlockCalls();     // every ns__block call waits from now on...
 void ReleaseBlockCalls();  // ...until this

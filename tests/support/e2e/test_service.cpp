@@ -8,6 +8,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <string>
 
 namespace {
 
@@ -15,6 +16,7 @@ std::mutex gateMutex;
 std::condition_variable gateChanged;
 bool gateHeld = false;  // guarded by gateMutex
 int waiting = 0;        // guarded by gateMutex
+std::string echoed;     // guarded by gateMutex
 
 void SetGate(bool held)
 {
@@ -51,12 +53,26 @@ int Test::ns__big(struct soap *, int size, std::string &data)
     return SOAP_OK;
 }
 
+int Test::ns__echo(struct soap *, char *text, char *&reply)
+{
+    std::lock_guard<std::mutex> lock(gateMutex);
+    echoed = text ? text : "";
+    reply = text;
+    return SOAP_OK;
+}
+
 namespace e2e {
 
 int TestEntry(struct soap *ctx) { return Test_entry(ctx); }
 const char *TestWsdlPath() { return WSGATE_TEST_WSDL; }
 void HoldBlockCalls() { SetGate(true); }
 void ReleaseBlockCalls() { SetGate(false); }
+
+std::string Echoed()
+{
+    std::lock_guard<std::mutex> lock(gateMutex);
+    return echoed;
+}
 
 int BlockedCalls()
 {
