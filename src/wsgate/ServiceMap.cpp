@@ -53,6 +53,8 @@ bool ServiceMap::AddService(const char *uri, gsoapws_service_entry entry, const 
     {
         ScopedLock scopedLock(&m_servicesLock, false);
         ObjectPtrT<ServiceInfo> &slot = m_services[key];
+        if (slot.IsValid())
+            slot->Retire();
         Adopt(slot, new (std::nothrow) ServiceInfo(entry));
         stored = slot.IsValid();
     }
@@ -92,7 +94,12 @@ void ServiceMap::RemoveService(const char *uri)
     const std::string key = MakeKey(uri);
     {
         ScopedLock scopedLock(&m_servicesLock, false);
-        m_services.erase(key);
+        auto itor = m_services.find(key);
+        if (itor != m_services.end()) {
+            if (itor->second.IsValid())
+                itor->second->Retire();
+            m_services.erase(itor);
+        }
     }
     {
         ScopedLock scopedLock(&m_wsdlLock, false);

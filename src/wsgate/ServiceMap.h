@@ -18,13 +18,19 @@
 
 class ServiceInfo {
 public:
-    explicit ServiceInfo(gsoapws_service_entry entry) : m_entry(entry) {}
+    explicit ServiceInfo(gsoapws_service_entry entry) : m_entry(entry), m_retired(0) {}
     ~ServiceInfo() { m_entry = nullptr; }
 
     gsoapws_service_entry GetEntry() const { return m_entry; }
+    // Set when the registration is removed or replaced. A kept-alive
+    // connection that this service serves reads it before each request, so
+    // that the request goes to the current registration, or nowhere.
+    void Retire() { AtomicSet(&m_retired, 1); }
+    bool IsRetired() { return AtomicGet(&m_retired) != 0; }
 
 private:
     gsoapws_service_entry m_entry;
+    volatile int32_t m_retired;  // atomic functions only
 };
 
 // A pool with the number of workers it is started with. Destruction does

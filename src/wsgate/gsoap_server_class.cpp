@@ -178,7 +178,7 @@ int gsoap_server::dispatch_received(struct soap *ctx, const keep_alive_count &co
     }
     ObjectPtrT<ThreadPoolInfo> poolptr = m_serviceMap.GetServiceThreadPool(ctx->path);
 
-    serve_routine *item = new (std::nothrow) serve_routine(this, ctx, siw->GetEntry(), count);
+    serve_routine *item = new (std::nothrow) serve_routine(this, ctx, siw, count);
     const int queued = poolptr.IsValid() ? poolptr->Work(item)
                                          : m_serviceMap.GetSharedThreadPool()->Work(item);
     if (queued != 0) {

@@ -117,9 +117,10 @@ void response_routine::Cleanup()
     m_server = nullptr;
 }
 
-serve_routine::serve_routine(gsoap_server *server, struct soap *ctx, gsoapws_service_entry entry,
+serve_routine::serve_routine(gsoap_server *server, struct soap *ctx, const ObjectPtrT<ServiceInfo> &service,
                              const keep_alive_count &count)
-    : m_server(server), m_soap(ctx), m_serviceEntry(entry), m_count(count)
+    : m_server(server), m_soap(ctx), m_serviceEntry(service.IsValid() ? service->GetEntry() : nullptr),
+      m_service(service), m_count(count)
 {
     m_path[0] = '\0';
     if (ctx)
@@ -158,9 +159,10 @@ void serve_routine::Run()
                 return;
             }
             soap_closesock(m_soap);  // answered inside the receive step (a WSDL GET)
-        } else if (std::strcmp(m_soap->path, m_path) != 0) {
-            // Another path: dispatched by the connection pool as a first
-            // request is, its service keeps the connection; a refusal on the
+        } else if (std::strcmp(m_soap->path, m_path) != 0 || m_service->IsRetired()) {
+            // Another path, or this service's registration is gone:
+            // dispatched by the connection pool as a first request is, its
+            // service keeps the connection; no service or a refusal on the
             // way closes it unanswered.
             if (m_server && m_server->hand_over(m_soap, {false, m_count.countdown}) == 0)
                 m_soap = nullptr;
@@ -178,6 +180,7 @@ void serve_routine::Cleanup()
         m_soap = nullptr;
     }
     m_serviceEntry = nullptr;
+    m_service = ObjectPtrT<ServiceInfo>();
     m_server = nullptr;
 }
 

@@ -6,6 +6,7 @@
 #ifndef WSGATE_GSOAP_SERVER_ROUTINE_H
 #define WSGATE_GSOAP_SERVER_ROUTINE_H
 
+#include "ServiceMap.h"
 #include "wsgate/wsgate.h"
 #include "zepplus/ThreadPool.h"
 
@@ -61,9 +62,10 @@ struct keep_alive_count {
 // pool holds the pools lock while it waits for the routine to end.
 class serve_routine : public ThreadPool::IWorkItem {
 public:
-    // ctx has the head of a request for entry's service received; its path
-    // is the one that keeps the connection with this routine.
-    serve_routine(gsoap_server *server, struct soap *ctx, gsoapws_service_entry entry,
+    // ctx has the head of a request for service received; its path is the
+    // one that keeps the connection with this routine while service stays
+    // registered.
+    serve_routine(gsoap_server *server, struct soap *ctx, const ObjectPtrT<ServiceInfo> &service,
                   const keep_alive_count &count);
     // Leaves the context alone: only Cleanup releases it.
     ~serve_routine() override
@@ -82,6 +84,7 @@ private:
     gsoap_server *m_server;  // not owned
     struct soap *m_soap;     // owned; null once handed over
     gsoapws_service_entry m_serviceEntry;
+    ObjectPtrT<ServiceInfo> m_service;  // shared with the service map until it retires it
     // As received; a later request for any other path is handed over. Held
     // inline, so that making the item can fail only as its allocation.
     char m_path[SOAP_TAGLEN];

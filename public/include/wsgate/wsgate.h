@@ -74,9 +74,9 @@ GSOAPWS_API gsoapws_bool GSOAPWS_CALL gsoapws_add_service(void *server, const ch
                                                           gsoapws_service_entry entry,
                                                           const char *wsdl_path, gsoapws_bool use_pool,
                                                           int pool_size);
-/* Removes the service; waits for its own pool, if any, to drain. Kept-alive
- * connections it is serving reach it for uri until they end or turn to
- * another path. */
+/* Removes the service; waits for its own pool, if any, to drain. The next
+ * request of a kept-alive connection it was serving finds no service and
+ * closes the connection unanswered. */
 GSOAPWS_API void GSOAPWS_CALL gsoapws_delete_service(void *server, const char *uri);
 
 #ifdef __cplusplus
