@@ -36,6 +36,8 @@ void zep_fault_reset(void)
 {
     g_initResult = g_initCalls = g_finiCalls = g_threadCountdown = g_semCountdown = 0;
     zep_fault_release_hold();
+    std::lock_guard<std::mutex> lock(g_holdMutex);
+    g_held = false;  // for the next hold's waiter
 }
 void zep_fault_set_init_result(int result) { g_initResult = result; }
 void zep_fault_fail_thread_create(int nth) { g_threadCountdown = nth > 0 ? nth : 0; }
