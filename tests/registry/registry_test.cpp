@@ -1,4 +1,5 @@
 #include "ServiceMap.h"
+#include "e2e.h"
 #include "wsdl_get_handler.h"
 #include "zep_fault.h"
 #include "zeplog_recording.h"
@@ -7,6 +8,7 @@
 #include <stdsoap2.h>
 
 #include <atomic>
+#include <future>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -87,6 +89,37 @@ TEST_F(Registry, FailedRegistrationLeavesTheKeyAbsent)
     EXPECT_EQ("", m_map.GetServiceWsdl("/f"));
     EXPECT_NE(0, earlier->Work(&m_item)) << "the earlier pool must be stopped";
     EXPECT_EQ("1 Add Service Successed for uri = /f\n", LogText()) << "the failure logs nothing";
+}
+
+// A busy dedicated pool replaced, then removed: the drain holds the pools' lock, so lookups wait, until
+// the running item ends; the handle taken before keeps the stopped pool alive.
+TEST_F(Registry, ReplacingOrRemovingABusyPoolMakesLookupsWaitForItsRunningItem)
+{
+    struct Held : NoopItem {
+        void Run() override { running = true; ran = e2e::WaitFor([this] { return release.load(); }); }
+        std::atomic<bool> running{false}, release{false}, ran{false};
+    };
+    for (bool replace : {true, false}) {
+        ASSERT_TRUE(m_map.AddService("/p", EntryA, "a.wsdl", true, 1, true));
+        ObjectPtrT<ThreadPoolInfo> pool = m_map.GetServiceThreadPool("/p");
+        Held item;
+        ASSERT_EQ(0, pool->Work(&item));
+        ASSERT_TRUE(e2e::WaitFor([&] { return item.running.load(); }));
+        auto change = std::async(std::launch::async, [&] {
+            if (replace)
+                EXPECT_TRUE(m_map.AddService("/p", EntryB, "b.wsdl", true, 2, true));
+            else
+                m_map.RemoveService("/p");
+        });
+        EXPECT_TRUE(e2e::WaitFor([&] { return pool->Work(&m_item) == -100; }));  // draining, under the pools' lock
+        auto lookup = std::async(std::launch::async, [&] { return m_map.GetServiceThreadPool("/p"); });
+        EXPECT_EQ(std::future_status::timeout, lookup.wait_for(std::chrono::milliseconds(100)));
+        item.release = true;
+        change.get();
+        EXPECT_TRUE(item.ran);
+        EXPECT_EQ(replace, lookup.get().IsValid());
+        EXPECT_EQ(-100, pool->Work(&m_item));
+    }
 }
 
 TEST_F(Registry, ServiceLookupsRaceRegistrationAndRemovalSafely)

@@ -66,8 +66,10 @@ GSOAPWS_API gsoapws_bool GSOAPWS_CALL gsoapws_start(void *server, gsoap_start_se
  * progress has ended. Harmless on a stopped server. */
 GSOAPWS_API void GSOAPWS_CALL gsoapws_stop(void *server);
 /* Registers (or replaces) the service for uri, compared case-insensitively.
- * use_pool with pool_size > 0 gives the service workers of its own;
- * otherwise it runs on the server's shared pool of 10. */
+ * use_pool with pool_size > 0 gives the service workers of its own (an
+ * earlier pool of uri's is drained and replaced); otherwise the service
+ * keeps the pool an earlier registration of uri gave it, if any, or runs on
+ * the server's shared pool of 10. */
 GSOAPWS_API gsoapws_bool GSOAPWS_CALL gsoapws_add_service(void *server, const char *uri,
                                                           gsoapws_service_entry entry,
                                                           const char *wsdl_path, gsoapws_bool use_pool,

@@ -1,4 +1,5 @@
 #include "e2e.h"
+#include "wsgate/wsgate.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <thread>
 #include <utility>
 
@@ -24,7 +26,24 @@ std::string Envelope(const std::string &op, const std::string &fields)
            "<SOAP-ENV:Body><ns:" + op + ">" + fields + "</ns:" + op + "></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 }
 
+void Bounded(const char *call, const std::function<void()> &body)
+{
+    std::promise<void> returned;
+    std::thread watchdog([call, done = returned.get_future()] {
+        if (done.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
+            std::fprintf(stderr, "%s has not returned within 10 s\n", call);
+            std::_Exit(1);
+        }
+    });
+    body();
+    returned.set_value();
+    watchdog.join();
+}
+
 }  // namespace
+
+void Stop(void *server) { Bounded("gsoapws_stop", [server] { gsoapws_stop(server); }); }
+void Fini() { Bounded("gsoapws_fini", [] { gsoapws_fini(); }); }
 
 int FreePort()
 {
