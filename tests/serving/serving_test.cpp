@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <atomic>
 #include <future>
-#include <memory>
 #include <set>
 
 static std::atomic<bool> failNew{false}, failCopy{false};  // each fails the next call of its function
@@ -240,9 +239,9 @@ TEST_F(Serving, DedicatedPoolThatFailsAtStartRefusesOnlyItsServiceUntilARestart)
     EXPECT_NE(ThreadId("/own"), "");
 }
 
-// The defaults (null param) answer the 100th request of a connection with "Connection: close". An
-// entry answering SOAP_ERR to the first request ends its connection with one ERROR line, as -1 does.
-TEST_F(Serving, DefaultsCloseTheHundredthRequestAndSoapErrEndsTheConnection)
+// The defaults close a connection at its 100th request; SOAP_ERR from an entry ends the connection with
+// one ERROR line, as -1 does; no other address text (a wildcard, a name) can listen on the same port.
+TEST_F(Serving, DefaultsSoapErrAndAnotherAddressTextForTheSamePort)
 {
     ASSERT_TRUE(gsoapws_add_service(server, "/err", [](struct soap *) { return SOAP_ERR; }, e2e::TestWsdlPath(), false, 0));
     ASSERT_TRUE(gsoapws_start(server, nullptr));
@@ -256,17 +255,9 @@ TEST_F(Serving, DefaultsCloseTheHundredthRequestAndSoapErrEndsTheConnection)
     EXPECT_TRUE(connection.ClosedByPeer());
     EXPECT_TRUE(Refused("/err"));
     EXPECT_EQ(Count({5, "serviceEntry return SOAP_ERR"}), 1);
-}
-
-// Linux lets no second listening socket onto a port, whatever address text names it.
-TEST_F(Serving, AnotherAddressTextForTheSamePortFailsToBind)
-{
-    ASSERT_TRUE(Start());
-    for (const char *ip : {"0.0.0.0", "localhost"}) {
+    for (const char *ip : {"0.0.0.0", "localhost"})
         EXPECT_FALSE(Start(4, 100, gsoapws_create(ip, port))) << ip;
-        EXPECT_EQ(Count({5, "soap_bind() Failed!"}), ip[0] == '0' ? 1 : 2) << ip;
-    }
-    EXPECT_EQ(Call("/test", e2e::AddBody(1, 1), "sum"), "2");
+    EXPECT_EQ(Count({5, "soap_bind() Failed!"}), 2);
 }
 
 // Out of descriptors, every accept fails at WARN and is retried; once descriptors are free the
@@ -275,24 +266,20 @@ TEST_F(Serving, AcceptFailsAtWarnWhileDescriptorsRunOutAndResumesByItself)
 {
     ASSERT_TRUE(Start());
     rlimit saved;
-    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
-    std::vector<int> spare;
-    std::shared_ptr<void> restore(nullptr, [&](void *) {
-        for (int fd : spare)
-            close(fd);
-        setrlimit(RLIMIT_NOFILE, &saved);
-    });
+    getrlimit(RLIMIT_NOFILE, &saved);
     const rlimit low{static_cast<rlim_t>(e2e::Held().first + 8), saved.rlim_max};
-    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+    setrlimit(RLIMIT_NOFILE, &low);
+    std::vector<int> spare;
     for (int fd; (fd = dup(2)) >= 0;)
         spare.push_back(fd);
-    ASSERT_FALSE(spare.empty());
     close(spare.back());  // room for the client's socket alone
     spare.pop_back();
     e2e::Connection client(port);
-    ASSERT_TRUE(client.Post("/test", e2e::AddBody(2, 3)));
+    EXPECT_TRUE(client.Post("/test", e2e::AddBody(2, 3)));
     EXPECT_TRUE(e2e::WaitFor([] { return Count({4, "soap_accept() Failed! ErrorNum is 24"}) > 1; }));
-    restore.reset();
+    for (int fd : spare)
+        close(fd);
+    setrlimit(RLIMIT_NOFILE, &saved);
     EXPECT_EQ(e2e::Element(client.ReadResponse(), "sum"), "5");
 }
 

@@ -4,29 +4,18 @@
 #include "zep_internal.h"
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
+#include <thread>
 
 namespace {
 
 std::atomic<int> g_initResult{0}, g_initCalls{0}, g_finiCalls{0};
-// Calls left until the failing one; the call that takes it from 1 to 0 fails.
+// Calls left until the failing one: the call that takes it from 1 to 0 fails.
 std::atomic<int> g_threadCountdown{0}, g_semCountdown{0};
-
-bool FailsNow(std::atomic<int> &countdown)
-{
-    int left = countdown.load();
-    while (left > 0 && !countdown.compare_exchange_weak(left, left - 1)) {
-    }
-    return left == 1;
-}
-
-std::mutex g_holdMutex;
-std::condition_variable g_holdChanged;
-bool g_held = false, g_released = false;  // g_holdMutex
+bool FailsNow(std::atomic<int> &countdown) { return countdown > 0 && countdown.fetch_sub(1) == 1; }
+enum Hold { kNone, kHeld, kReleased };
+std::atomic<Hold> g_hold{kReleased};
 thread_local bool t_armed = false;
-thread_local ZEP_MUTEX *t_unlocked = nullptr;  // since arming
+thread_local ZEP_MUTEX *t_unlocked = nullptr;  // the last since arming
 
 }  // namespace
 
@@ -35,15 +24,17 @@ extern "C" {
 void zep_fault_reset(void)
 {
     g_initResult = g_initCalls = g_finiCalls = g_threadCountdown = g_semCountdown = 0;
-    zep_fault_release_hold();
-    std::lock_guard<std::mutex> lock(g_holdMutex);
-    g_held = false;  // for the next hold's waiter
+    g_hold = kReleased;
 }
 void zep_fault_set_init_result(int result) { g_initResult = result; }
 void zep_fault_fail_thread_create(int nth) { g_threadCountdown = nth > 0 ? nth : 0; }
 void zep_fault_fail_sem_create(int nth) { g_semCountdown = nth > 0 ? nth : 0; }
 int zep_fault_init_calls(void) { return g_initCalls; }
 int zep_fault_fini_calls(void) { return g_finiCalls; }
+void zep_fault_hold_relock(void) { g_hold = kNone, t_armed = true, t_unlocked = nullptr; }
+void zep_fault_release_hold(void) { g_hold = kReleased; }
+bool zep_fault_held(void) { return g_hold == kHeld; }
+
 int ZEP_Init(void) { ++g_initCalls; return g_initResult; }
 int ZEP_Fini(void) { ++g_finiCalls; return 0; }
 
@@ -57,35 +48,9 @@ int ZEP_SemCreate(ZEP_SEM *sem, int initialCount)
     return FailsNow(g_semCountdown) ? -1 : zep::SemCreate(sem, initialCount);
 }
 
-void zep_fault_hold_relock(void)
-{
-    {
-        std::lock_guard<std::mutex> lock(g_holdMutex);
-        g_held = g_released = false;
-    }
-    t_armed = true;
-    t_unlocked = nullptr;
-}
-
-int zep_fault_wait_held(int milliseconds)
-{
-    std::unique_lock<std::mutex> lock(g_holdMutex);
-    return g_holdChanged.wait_for(lock, std::chrono::milliseconds(milliseconds), [] { return g_held; });
-}
-
-void zep_fault_release_hold(void)
-{
-    {
-        std::lock_guard<std::mutex> lock(g_holdMutex);
-        g_released = true;
-    }
-    g_holdChanged.notify_all();
-}
-
 int ZEP_MutexUnlock(ZEP_MUTEX *mutex)
 {
-    if (t_armed)
-        t_unlocked = mutex;
+    t_unlocked = t_armed ? mutex : nullptr;
     return zep::MutexUnlock(mutex);
 }
 
@@ -93,10 +58,10 @@ int ZEP_MutexLock(ZEP_MUTEX *mutex)
 {
     if (t_armed && mutex == t_unlocked) {
         t_armed = false;
-        std::unique_lock<std::mutex> lock(g_holdMutex);
-        g_held = true;
-        g_holdChanged.notify_all();
-        g_holdChanged.wait(lock, [] { return g_released; });
+        Hold none = kNone;  // unless released (or reset) already
+        g_hold.compare_exchange_strong(none, kHeld);
+        while (g_hold == kHeld)
+            std::this_thread::yield();
     }
     return zep::MutexLock(mutex);
 }

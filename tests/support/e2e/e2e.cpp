@@ -30,10 +30,8 @@ void Bounded(const char *call, const std::function<void()> &body)
 {
     std::promise<void> returned;
     std::thread watchdog([call, done = returned.get_future()] {
-        if (done.wait_for(std::chrono::seconds(10)) == std::future_status::timeout) {
-            std::fprintf(stderr, "%s has not returned within 10 s\n", call);
-            std::_Exit(1);
-        }
+        if (done.wait_for(std::chrono::seconds(10)) == std::future_status::timeout)
+            std::fprintf(stderr, "%s has not returned within 10 s\n", call), std::_Exit(1);
     });
     body();
     returned.set_value();
