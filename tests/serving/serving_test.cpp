@@ -243,7 +243,7 @@ TEST_F(Serving, DedicatedPoolThatFailsAtStartRefusesOnlyItsServiceUntilARestart)
 // one ERROR line, as -1 does; no other address text (a wildcard, a name) can listen on the same port.
 TEST_F(Serving, DefaultsSoapErrAndAnotherAddressTextForTheSamePort)
 {
-    ASSERT_TRUE(gsoapws_add_service(server, "/err", [](struct soap *) { return SOAP_ERR; }, e2e::TestWsdlPath(), false, 0));
+    ASSERT_TRUE(gsoapws_add_service(server, "/err", [](soap *) { return SOAP_ERR; }, e2e::TestWsdlPath(), false, 0));
     ASSERT_TRUE(gsoapws_start(server, nullptr));
     e2e::Connection connection(port);
     for (int request = 1; request <= 100; ++request) {
