@@ -26,12 +26,12 @@ std::string Envelope(const std::string &op, const std::string &fields)
            "<SOAP-ENV:Body><ns:" + op + ">" + fields + "</ns:" + op + "></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 }
 
-void Bounded(const char *call, const std::function<void()> &body)
+void Bounded(const char *call, std::chrono::seconds bound, const std::function<void()> &body)
 {
     std::promise<void> returned;
-    std::thread watchdog([call, done = returned.get_future()] {
-        if (done.wait_for(std::chrono::seconds(10)) == std::future_status::timeout)
-            std::fprintf(stderr, "%s has not returned within 10 s\n", call), std::_Exit(1);
+    std::thread watchdog([call, bound, done = returned.get_future()] {
+        if (done.wait_for(bound) == std::future_status::timeout)
+            std::fprintf(stderr, "%s has not returned within %d s\n", call, int(bound.count())), std::_Exit(1);
     });
     body();
     returned.set_value();
@@ -40,8 +40,11 @@ void Bounded(const char *call, const std::function<void()> &body)
 
 }  // namespace
 
-void Stop(void *server) { Bounded("gsoapws_stop", [server] { gsoapws_stop(server); }); }
-void Fini() { Bounded("gsoapws_fini", [] { gsoapws_fini(); }); }
+void Stop(void *server, std::chrono::seconds bound)
+{
+    Bounded("gsoapws_stop", bound, [server] { gsoapws_stop(server); });
+}
+void Fini() { Bounded("gsoapws_fini", std::chrono::seconds(10), [] { gsoapws_fini(); }); }
 
 int FreePort()
 {
