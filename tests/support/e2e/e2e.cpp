@@ -1,5 +1,4 @@
 #include "e2e.h"
-#include "wsgate/wsgate.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -10,7 +9,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <future>
 #include <thread>
 #include <utility>
 
@@ -26,25 +24,7 @@ std::string Envelope(const std::string &op, const std::string &fields)
            "<SOAP-ENV:Body><ns:" + op + ">" + fields + "</ns:" + op + "></SOAP-ENV:Body></SOAP-ENV:Envelope>";
 }
 
-void Bounded(const char *call, std::chrono::seconds bound, const std::function<void()> &body)
-{
-    std::promise<void> returned;
-    std::thread watchdog([call, bound, done = returned.get_future()] {
-        if (done.wait_for(bound) == std::future_status::timeout)
-            std::fprintf(stderr, "%s has not returned within %d s\n", call, int(bound.count())), std::_Exit(1);
-    });
-    body();
-    returned.set_value();
-    watchdog.join();
-}
-
 }  // namespace
-
-void Stop(void *server, std::chrono::seconds bound)
-{
-    Bounded("gsoapws_stop", bound, [server] { gsoapws_stop(server); });
-}
-void Fini() { Bounded("gsoapws_fini", std::chrono::seconds(10), [] { gsoapws_fini(); }); }
 
 int FreePort()
 {
