@@ -1,4 +1,4 @@
-#include "zep.h"
+#include "zep_internal.h"
 
 #include <cerrno>
 #include <ctime>
@@ -31,7 +31,7 @@ extern "C" int ZEP_MutexDestroy(ZEP_MUTEX *mutex)
     return mutex != nullptr && pthread_mutex_destroy(&mutex->handle) == 0 ? ZEP_OK : -1;
 }
 
-extern "C" int ZEP_MutexLock(ZEP_MUTEX *mutex)
+int zep::MutexLock(ZEP_MUTEX *mutex)
 {
     return mutex != nullptr && pthread_mutex_lock(&mutex->handle) == 0 ? ZEP_OK : -1;
 }
@@ -41,7 +41,7 @@ extern "C" int ZEP_MutexTryLock(ZEP_MUTEX *mutex)
     return mutex != nullptr && pthread_mutex_trylock(&mutex->handle) == 0 ? ZEP_OK : -1;
 }
 
-extern "C" int ZEP_MutexUnlock(ZEP_MUTEX *mutex)
+int zep::MutexUnlock(ZEP_MUTEX *mutex)
 {
     return mutex != nullptr && pthread_mutex_unlock(&mutex->handle) == 0 ? ZEP_OK : -1;
 }
@@ -56,7 +56,7 @@ sem_t *SemOf(ZEP_SEM *sem)
 }  // namespace
 
 // The ZEP_SEM record holds a pointer to a heap-allocated POSIX semaphore.
-extern "C" int ZEP_SemCreate(ZEP_SEM *sem, int initialCount)
+int zep::SemCreate(ZEP_SEM *sem, int initialCount)
 {
     if (sem == nullptr || initialCount < 0) {
         return -1;

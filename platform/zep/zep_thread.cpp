@@ -1,4 +1,4 @@
-#include "zep_thread_internal.h"
+#include "zep_internal.h"
 
 #include <new>
 

@@ -37,7 +37,8 @@ void ZEP_Mutex::Unlock()
 
 ZEP_Sema::ZEP_Sema(int initialCount) : _record(nullptr)
 {
-    ZEP_SemCreate(&_record, initialCount);
+    if (ZEP_SemCreate(&_record, initialCount) != ZEP_OK)
+        _record = nullptr;
 }
 
 ZEP_Sema::~ZEP_Sema()

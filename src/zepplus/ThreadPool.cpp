@@ -58,7 +58,9 @@ int ThreadPool::Create(int poolSize, int maxQueueSize)
         record->idle = false;
         record->index = index;
         record->pool = this;
-        if (!record->thread.Create(&ThreadPool::WorkerProc, record, 0)) {
+        // A worker without its semaphore could never park: it would spin,
+        // so it counts as one that could not be started.
+        if (!record->wakeup.IsCreated() || !record->thread.Create(&ThreadPool::WorkerProc, record, 0)) {
             // Destroy re-enters _lifecycleLock: joins the workers already
             // started and frees every record, this one included.
             Destroy();

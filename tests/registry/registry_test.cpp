@@ -1,4 +1,5 @@
 #include "ServiceMap.h"
+#include "e2e.h"
 #include "wsdl_get_handler.h"
 #include "zep_fault.h"
 #include "zeplog_recording.h"
@@ -7,6 +8,7 @@
 #include <stdsoap2.h>
 
 #include <atomic>
+#include <future>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -59,24 +61,6 @@ TEST_F(Registry, ServiceKeysFoldAsciiCaseAndKeepTheQuery)
     EXPECT_FALSE(m_map.GetService("/calc?wsdl").IsValid());
 }
 
-TEST_F(Registry, DedicatedPoolsAreKeptReplacedOrNotCreated)
-{
-    ASSERT_TRUE(m_map.AddService("/s", EntryA, "a.wsdl", true, 2, true));
-    ObjectPtrT<ThreadPoolInfo> first = m_map.GetServiceThreadPool("/s");
-    ASSERT_TRUE(m_map.AddService("/S", EntryB, "b.wsdl", true, 0, true));
-    EXPECT_EQ(first.operator->(), m_map.GetServiceThreadPool("/s").operator->());
-    EXPECT_EQ(0, first->Work(&m_item));
-
-    ASSERT_TRUE(m_map.AddService("/s", EntryA, "c.wsdl", true, 1, true));
-    ObjectPtrT<ThreadPoolInfo> second = m_map.GetServiceThreadPool("/s");
-    EXPECT_NE(0, first->Work(&m_item)) << "the replaced pool must be stopped";
-    EXPECT_EQ(0, second->Work(&m_item));
-    m_map.RemoveService("/S");
-    EXPECT_NE(0, second->Work(&m_item));
-    EXPECT_TRUE(m_map.AddService("/s", EntryA, "a.wsdl", true, -3, true));
-    EXPECT_FALSE(m_map.GetServiceThreadPool("/s").IsValid()) << "runs on the shared pool";
-}
-
 TEST_F(Registry, FailedRegistrationLeavesTheKeyAbsent)
 {
     ASSERT_TRUE(m_map.AddService("/f", EntryA, "a.wsdl", true, 1, true));
@@ -87,6 +71,39 @@ TEST_F(Registry, FailedRegistrationLeavesTheKeyAbsent)
     EXPECT_EQ("", m_map.GetServiceWsdl("/f"));
     EXPECT_NE(0, earlier->Work(&m_item)) << "the earlier pool must be stopped";
     EXPECT_EQ("1 Add Service Successed for uri = /f\n", LogText()) << "the failure logs nothing";
+}
+
+// Registering again without a pool keeps the dedicated one. Replacing it, or removing the service, drains
+// it under the pools' lock (lookups wait) until its item ends; a handle taken before keeps it alive.
+TEST_F(Registry, DedicatedPoolsAreKeptOrDrainedWhileLookupsWaitAndNotCreatedBelowOne)
+{
+    struct Held : NoopItem {
+        void Run() override { running = true; ran = e2e::WaitFor([this] { return release.load(); }); }
+        std::atomic<bool> running{false}, release{false}, ran{false};
+    };
+    ASSERT_TRUE(m_map.AddService("/s", EntryA, "a.wsdl", true, 2, true));
+    ObjectPtrT<ThreadPoolInfo> pool = m_map.GetServiceThreadPool("/s");
+    ASSERT_TRUE(m_map.AddService("/S", EntryB, "b.wsdl", true, 0, true));
+    EXPECT_EQ(pool.operator->(), m_map.GetServiceThreadPool("/s").operator->());
+    for (bool replace : {true, false}) {
+        Held item;
+        ASSERT_EQ(0, pool->Work(&item));
+        ASSERT_TRUE(e2e::WaitFor([&] { return item.running.load(); }));
+        auto change = std::async(std::launch::async, [&] {
+            replace ? (void)m_map.AddService("/s", EntryA, "c.wsdl", true, 1, true) : m_map.RemoveService("/S");
+        });
+        EXPECT_TRUE(e2e::WaitFor([&] { return pool->Work(&m_item) == -100; }));  // draining
+        auto lookup = std::async(std::launch::async, [&] { return m_map.GetServiceThreadPool("/s"); });
+        EXPECT_EQ(std::future_status::timeout, lookup.wait_for(std::chrono::milliseconds(100)));
+        item.release = true;
+        change.get();
+        EXPECT_TRUE(item.ran);
+        EXPECT_EQ(-100, pool->Work(&m_item));
+        pool = lookup.get();
+        EXPECT_EQ(replace, pool.IsValid() && pool->Work(&m_item) == 0);
+    }
+    EXPECT_TRUE(m_map.AddService("/s", EntryA, "a.wsdl", true, -3, true));
+    EXPECT_FALSE(m_map.GetServiceThreadPool("/s").IsValid()) << "runs on the shared pool";
 }
 
 TEST_F(Registry, ServiceLookupsRaceRegistrationAndRemovalSafely)

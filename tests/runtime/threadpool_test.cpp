@@ -31,18 +31,23 @@ struct ThreadPoolTest : ::testing::Test {
         Item(ThreadPoolTest *t, int id, int hold, bool autoDelete = true)
             : t(t), id(id), hold(hold), autoDelete(autoDelete) {}
         ~Item() override { ++t->deleted; }
-        void Run() override { t->misordered += ++t->started != id; Eventually([this] { return t->gate >= hold; }); }
+        void Run() override
+        {
+            t->misordered += ++t->started != id, t->switches += t->ranOn.exchange(pthread_self()) != pthread_self();
+            Eventually([this] { return t->gate >= hold; });
+        }
         bool IsAutoDelete() override { ++t->asked; return autoDelete; }
         void Cleanup() override { ++t->cleaned; }
         ThreadPoolTest *t;  // not owned
         int id, hold; bool autoDelete;
     };
-    // A failed assertion must not leave workers behind, blocked at the gate.
-    void TearDown() override { gate = INT_MAX; if (!pool.IsDestroyed()) pool.Destroy(); }
+    // A failed assertion must not leave workers behind, blocked at the gate or held in the runtime.
+    void TearDown() override { gate = INT_MAX; zep_fault_reset(); if (!pool.IsDestroyed()) pool.Destroy(); }
     std::vector<int> Counts() const { return {started, asked, cleaned, deleted}; }
 
-    // What the items did; misordered counts items started out of id order.
-    std::atomic<int> started{0}, misordered{0}, asked{0}, cleaned{0}, deleted{0}, gate{0};
+    // What the items did; misordered: started out of id order; switches: on another thread than the last.
+    std::atomic<int> started{0}, misordered{0}, switches{0}, asked{0}, cleaned{0}, deleted{0}, gate{0};
+    std::atomic<pthread_t> ranOn{};
     Item kept{this, 0, 0, false};  // the test's own: never auto-deleted
     ThreadPool pool;
 };
@@ -51,13 +56,17 @@ TEST_F(ThreadPoolTest, RefusalsFailedStartRecreationAndDestroy)
 {
     std::thread([] {}).join();  // TSan starts a thread of its own along with the first
     const long baseline = LiveThreads();
+    EXPECT_EQ(-100, pool.Work(&kept));  // never created
     EXPECT_EQ(-1, pool.Create(0, 2048));
     EXPECT_EQ(-1, pool.Create(1, -1));
-    zep_fault_fail_thread_create(3);
-    EXPECT_EQ(-102, pool.Create(4, 2048));
-    EXPECT_EQ(-100, pool.Work(&kept));
-    // The two started workers are gone (LSan reports their records if never freed).
-    EXPECT_TRUE(Eventually([&] { return LiveThreads() <= baseline; }));
+    // The third worker's thread, then its semaphore (without it, it could never park), cannot be made:
+    // the two started workers are gone (LSan reports their records if never freed).
+    for (auto failThird : {zep_fault_fail_thread_create, zep_fault_fail_sem_create}) {
+        failThird(3);
+        EXPECT_EQ(-102, pool.Create(4, 2048));
+        EXPECT_EQ(-100, pool.Work(&kept));
+        EXPECT_TRUE(Eventually([&] { return LiveThreads() <= baseline; }));
+    }
 
     // Three held items prove three workers; creating again starts none, so kept stays queued.
     ASSERT_EQ(0, pool.Create(3, 2048));
@@ -97,22 +106,45 @@ TEST_F(ThreadPoolTest, QueueBoundSubmissionOrderAndDrain)
     EXPECT_EQ(0, misordered);
     opener.join();
     EXPECT_EQ(-100, pool.Work(&kept));
+
+    // Created again with another size; kept runs and is asked, but neither cleaned up nor deleted.
+    pool.Destroy();
+    ASSERT_EQ(0, pool.Create(2, 2048));
+    ASSERT_EQ(0, pool.Work(&kept));
+    pool.Drain();
+    EXPECT_EQ((std::vector<int>{2051, 2051, 2050, 2050}), Counts());
 }
 
-// Each push lands at another moment of a worker's way to parking: one the re-check missed stays queued.
-// Known limitation: the moment lasts nanoseconds; one run in six catches it.
-TEST_F(ThreadPoolTest, NoItemLostWhileWorkersPark)
+// With three parked, each item runs on the one that parked last: the worker of the item before.
+TEST_F(ThreadPoolTest, ParkedWorkersAreWokenLastInFirstOut)
 {
-    for (int workers = 1; workers <= 2; ++workers) {
-        ASSERT_EQ(0, pool.Create(workers, 2048));
-        for (int round = 1; round <= 4000; ++round) {
-            const int expected = deleted + 1;
-            ASSERT_EQ(0, pool.Work(new Item(this, 0, 0)));
-            ASSERT_TRUE(Eventually([&] { return deleted == expected; })) << round;
-            for (volatile int spin = 0; spin < round % 64; ++spin) {}
-        }
-        pool.Destroy();
+    ASSERT_EQ(0, pool.Create(3, 2048));
+    for (int id = 1; id <= 3; ++id)  // all three awake, then parked in some order
+        ASSERT_EQ(0, pool.Work(new Item(this, id, 1)));
+    ASSERT_TRUE(Eventually([&] { return started == 3; }));
+    gate = 1;
+    for (int id = 4; id <= 23; ++id) {
+        ASSERT_TRUE(Eventually([&] { return deleted == id - 1 && pool.GetActiveCount() == 0; }));
+        ASSERT_EQ(0, pool.Work(new Item(this, id, 0)));
     }
+    ASSERT_TRUE(Eventually([&] { return deleted == 23; }));
+    EXPECT_LE(switches, 3 + 1);  // the three held items, perhaps the first after them
+}
+
+// The worker is held after it found the queue empty, before it takes the queue lock again to park:
+// the item pushed meanwhile finds no parked worker to wake, so only the re-check under that lock runs it.
+TEST_F(ThreadPoolTest, AnItemPushedWhileTheWorkerGoesToParkStillRuns)
+{
+    struct Holding : Item {
+        using Item::Item;
+        void Run() override { zep_fault_hold_relock(); Item::Run(); }
+    };
+    ASSERT_EQ(0, pool.Create(1, 2048));
+    ASSERT_EQ(0, pool.Work(new Holding(this, 1, 0)));
+    ASSERT_TRUE(Eventually(zep_fault_held));
+    ASSERT_EQ(0, pool.Work(new Item(this, 2, 0)));
+    zep_fault_release_hold();
+    EXPECT_TRUE(Eventually([&] { return deleted == 2; }));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // library; the core is linked statically so that --wrap reaches its gSOAP calls.
 #include "e2e.h"
 #include "wsgate/wsgate.h"
+#include "zep_fault.h"
 #include "zeplog_recording.h"
 
 #include <fcntl.h>
@@ -78,7 +79,7 @@ protected:
     void TearDown() override
     {
         e2e::ReleaseBlockCalls();
-        gsoapws_fini();
+        e2e::Fini();
     }
     bool Start(int threads = 4, int keepAlive = 100, void *on = nullptr)
     {
@@ -138,7 +139,7 @@ TEST_F(Serving, DispatchesByLowerCasedPathToTheServicePoolElseClosesWithoutAByte
 TEST_F(Serving, KeepAliveLimitCountsEveryRequestOfAConnection)
 {
     for (int limit : {2, 1, 0}) {
-        gsoapws_stop(server);
+        e2e::Stop(server);
         ASSERT_TRUE(Start(4, limit));
         e2e::Connection connection(port);
         for (int request = 1; request <= (limit ? limit : 120); ++request) {  // 0: beyond the default 100
@@ -265,7 +266,7 @@ TEST_F(Serving, ClosingClientsNeverReachStdinOrStdoutNorEndTheProcess)
     e2e::Connection(port).Post("/test", e2e::BigBody(8 << 20));  // the response meets a reset connection
     const std::string sums = Call("/test", e2e::AddBody(1, 2), "sum", "Connection: close\r\n") +
                              Call("/test", e2e::AddBody(3, 4), "sum", "", "HTTP/1.0");
-    gsoapws_stop(server);  // every serve routine has ended
+    e2e::Stop(server);  // every serve routine has ended
     char buffer[64];
     const std::string left(buffer, std::max<ssize_t>(read(pipeFds[0], buffer, sizeof buffer), 0));
     for (int fd : {0, 1})
@@ -302,7 +303,7 @@ TEST_F(Serving, StartVariantsAndTheFinalFiniStopsEveryServer)
     pollfd entry{pending.Fd(), POLLIN, 0};
     EXPECT_EQ(poll(&entry, 1, 300), 0);
     EXPECT_EQ(e2e::Held().second, held.second + 21 + 11);  // each: accept loop, 10 shared; defaults: 10 more
-    gsoapws_fini();
+    e2e::Fini();
     EXPECT_TRUE(pending.ClosedByPeer());
     pending.Close();
     EXPECT_EQ(e2e::Held(), held);  // listening sockets closed too
@@ -311,13 +312,13 @@ TEST_F(Serving, StartVariantsAndTheFinalFiniStopsEveryServer)
 TEST_F(Serving, StopWaitsForAHeldRequestLogsTheCycleInOrderAndLeavesNothingBehind)
 {
     const auto held = e2e::Held();
-    gsoapws_stop(server);  // never started: one line, nothing else
+    e2e::Stop(server);  // never started: one line, nothing else
     ASSERT_TRUE(Start());
     e2e::HoldBlockCalls();
     e2e::Connection connection(port);
     ASSERT_TRUE(connection.Post("/test", e2e::BlockBody(3)));
     ASSERT_TRUE(e2e::WaitFor([] { return e2e::BlockedCalls() == 1; }));
-    auto stopping = std::async(std::launch::async, [this] { gsoapws_stop(server); });
+    auto stopping = std::async(std::launch::async, [this] { e2e::Stop(server); });
     EXPECT_EQ(stopping.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout);
     e2e::ReleaseBlockCalls();
     EXPECT_EQ(e2e::Element(connection.ReadResponse(), "result"), "3");
@@ -332,6 +333,73 @@ TEST_F(Serving, StopWaitsForAHeldRequestLogsTheCycleInOrderAndLeavesNothingBehin
                             {1, "Accept a Connection"}, {1, "Enter Stop Server"}, {1, "Close accepter socket"},
                             {1, "Stop gsoap server at ip:127.0.0.1, port" + std::to_string(port) + " Successfully!"}}));
     EXPECT_EQ(e2e::Held(), held);
+}
+
+// The pool of /own cannot start with the server: /own alone closes its connections after the head.
+// After a restart it runs again, with its two workers.
+TEST_F(Serving, DedicatedPoolThatFailsAtStartRefusesOnlyItsServiceUntilARestart)
+{
+    ASSERT_TRUE(gsoapws_add_service(server, "/own", e2e::TestEntry, e2e::TestWsdlPath(), true, 2));
+    const long threads = e2e::Held().second;
+    zep_fault_fail_thread_create(1 + 4 + 1);  // the accept loop's, 4 connection workers', then /own's first
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(e2e::Held().second, threads + 5 + 10);
+    EXPECT_TRUE(Refused("/own"));
+    EXPECT_EQ(Call("/test", e2e::AddBody(1, 2), "sum"), "3");
+    e2e::Stop(server);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(e2e::Held().second, threads + 5 + 2 + 10);
+    EXPECT_NE(ThreadId("/own"), "");
+}
+
+// The defaults close a connection at its 100th request; SOAP_ERR from an entry ends the connection with
+// one ERROR line, as -1 does; no other address text (a wildcard, a name) can listen on the same port.
+TEST_F(Serving, DefaultsSoapErrAndAnotherAddressTextForTheSamePort)
+{
+    ASSERT_TRUE(gsoapws_add_service(server, "/err", [](soap *) { return SOAP_ERR; }, e2e::TestWsdlPath(), false, 0));
+    ASSERT_TRUE(gsoapws_start(server, nullptr));
+    e2e::Connection connection(port);
+    for (int request = 1; request <= 100; ++request) {
+        ASSERT_TRUE(connection.Post("/test", e2e::AddBody(request, 0)));
+        const std::string response = connection.ReadResponse();
+        ASSERT_EQ(e2e::Element(response, "sum"), std::to_string(request));
+        ASSERT_EQ(e2e::Header(response, "Connection") == "close", request == 100) << request;
+    }
+    EXPECT_TRUE(connection.ClosedByPeer());
+    EXPECT_TRUE(Refused("/err"));
+    EXPECT_EQ(Count({5, "serviceEntry return SOAP_ERR"}), 1);
+    for (const char *ip : {"0.0.0.0", "localhost"})
+        EXPECT_FALSE(Start(4, 100, gsoapws_create(ip, port))) << ip;
+    EXPECT_EQ(Count({5, "soap_bind() Failed!"}), 2);
+}
+
+// Out of descriptors, every accept fails at WARN and is retried; once descriptors are free the server
+// accepts again by itself.
+TEST_F(Serving, AcceptFailsAtWarnWhileDescriptorsRunOutAndResumesByItself)
+{
+    ASSERT_TRUE(Start());
+    const long open = e2e::Held().first;
+    EXPECT_EQ(Call("/test", e2e::AddBody(1, 1), "sum"), "2");  // the routines' types checked by UBSan once
+    ASSERT_TRUE(e2e::WaitFor([&] { return e2e::Held().first == open; }));  // and the server's end closed
+    const int waiting = socket(AF_INET, SOCK_STREAM, 0);  // connects once descriptors have run out
+    rlimit saved;
+    getrlimit(RLIMIT_NOFILE, &saved);
+    const rlimit low{static_cast<rlim_t>(open + 8), saved.rlim_max};
+    setrlimit(RLIMIT_NOFILE, &low);
+    std::vector<int> spare;
+    for (int fd; (fd = dup(2)) >= 0;)
+        spare.push_back(fd);
+    // A blocked accept holds the descriptor it took before: it takes this connection, its successor fails.
+    // No assertion until descriptors are back: UBSan checks a type through a pipe.
+    sockaddr_in address{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
+    const bool connected = connect(waiting, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0,
+               failed = e2e::WaitFor([] { return Count({4, "soap_accept() Failed! ErrorNum is 24"}) > 1; });
+    setrlimit(RLIMIT_NOFILE, &saved);
+    for (int fd : spare)
+        close(fd);
+    EXPECT_TRUE(connected && failed);
+    EXPECT_EQ(Call("/test", e2e::AddBody(2, 3), "sum"), "5");
+    close(waiting);
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ protected:
                                             false, 0));
         ASSERT_TRUE(gsoapws_start(_server, nullptr));
     }
-    void TearDown() override { gsoapws_stop(_server); gsoapws_fini(); std::filesystem::remove_all(_dir); }
+    void TearDown() override { e2e::Stop(_server); e2e::Fini(); std::filesystem::remove_all(_dir); }
     void Write(const std::string &name, const std::string &content) { std::ofstream(_dir + name) << content; }
     std::string Published(const std::string &path) const
     {

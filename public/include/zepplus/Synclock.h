@@ -32,13 +32,16 @@ public:
     ZEP_Sema(const ZEP_Sema &) = delete;
     ZEP_Sema &operator=(const ZEP_Sema &) = delete;
 
+    // False when the runtime could not make the semaphore: Wait would then
+    // return at once instead of blocking.
+    bool IsCreated() const { return _record != nullptr; }
     // Counts posts: a Post before the Wait makes the Wait return at once.
     void Post();
     // Blocks with no time-out until a post is available, then takes it.
     void Wait();
 
 private:
-    ZEP_SEM _record;
+    ZEP_SEM _record;  // null when creation failed
 };
 
 // Holds the mutex for the rest of the enclosing block. In try mode it may

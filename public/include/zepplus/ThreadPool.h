@@ -55,8 +55,8 @@ public:
 
     // Owner's thread. Starts poolSize workers. 0 on success, and also on a
     // pool that already has workers (nothing changes); -1 for poolSize < 1 or
-    // maxQueueSize < 0; -102 when a worker cannot be started (the pool is
-    // then destroyed again and may be created later).
+    // maxQueueSize < 0; -102 when a worker's thread or semaphore cannot be
+    // made (the pool is then destroyed again and may be created later).
     int Create(int poolSize, int maxQueueSize);
     // Any thread, workers included. 0 when queued (the pool owns the item);
     // -1 for a null item; -100 when the pool does not accept work; -101 when
