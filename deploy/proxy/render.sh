@@ -26,7 +26,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 public= cert= bind='*:443' plain= maxconn=4000 lua=$here/wsdl_address.lua reuse=0
 backends=() services=()
-usage() { sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 while (($#)); do
     [[ $1 == --reuse ]] && { reuse=1; shift; continue; }
     (($# >= 2)) || usage
