@@ -51,6 +51,9 @@ cat <<EOF
 # Rendered by deploy/proxy/render.sh; edit the script's arguments, not this file.
 global
     maxconn $maxconn
+    # One thread: with two, the threads contended for the servers' queues
+    # (measured on 2 cores, 200 clients through the queue: 2,400 calls/s with
+    # two threads, 8,700 with one). One thread serves far more than a host.
     nbthread 1
     log stdout format short local0 info
     lua-load $lua
