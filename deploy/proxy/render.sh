@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# Writes an HAProxy configuration for wsgate hosts to stdout.
+#
+#   render.sh --public NAME[:PORT] --cert FILE [options] > haproxy.cfg
+#     --public NAME[:PORT]  the address clients use; each WSDL is published
+#                           as https://NAME[:PORT]/<path>
+#     --cert FILE           PEM file with the certificate chain and its key
+#     --bind ADDR:PORT      TLS listener (default *:443)
+#     --plain ADDR:PORT     an extra plain-HTTP listener (e.g. loopback for
+#                           local tools); none by default
+#     --backend HOST:PORT   a wsgate host; repeat for several (default
+#                           127.0.0.1:8080). Every host serves every service.
+#     --service PATH=N      a service and the workers its pool has on each
+#                           host; repeat (default: the demo, /calc=10 /echo=4).
+#                           Services on a host's shared pool split its 10.
+#     --maxconn N           client connections the proxy holds (default 4000)
+#     --lua FILE            wsdl_address.lua (default: the one beside this script)
+#     --reuse               keep idle connections to the hosts and share them
+#                           between clients (about 2x the throughput), at the
+#                           price of slow host stops: see the README
+#
+# Per service and host the proxy keeps at most N - N/5 connections open (server
+# maxconn; a request beyond waits in the proxy's queue for 1 s, then gets 503),
+# so the host's pool always has a free worker for the next connection.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+public= cert= bind='*:443' plain= maxconn=4000 lua=$here/wsdl_address.lua reuse=0
+backends=() services=()
+usage() { sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+while (($#)); do
+    [[ $1 == --reuse ]] && { reuse=1; shift; continue; }
+    (($# >= 2)) || usage
+    case $1 in
+        --public) public=$2 ;;
+        --cert) cert=$2 ;;
+        --bind) bind=$2 ;;
+        --plain) plain=$2 ;;
+        --backend) backends+=("$2") ;;
+        --service) services+=("$2") ;;
+        --maxconn) maxconn=$2 ;;
+        --lua) lua=$2 ;;
+        *) usage ;;
+    esac
+    shift 2
+done
+[[ -n $public && -n $cert ]] || usage
+((${#backends[@]})) || backends=(127.0.0.1:8080)
+((${#services[@]})) || services=(/calc=10 /echo=4)
+
+cat <<EOF
+# Rendered by deploy/proxy/render.sh; edit the script's arguments, not this file.
+global
+    maxconn $maxconn
+    # One thread: with two, the threads contended for the servers' queues
+    # (measured on 2 cores, 200 clients through the queue: 2,400 calls/s with
+    # two threads, 8,700 with one). One thread serves far more than a host.
+    nbthread 1
+    log stdout format short local0 info
+    lua-load $lua
+    ssl-default-bind-options ssl-min-ver TLSv1.2 no-tls-tickets
+
+defaults
+    mode http
+    log global
+    option httplog
+    option dontlognull
+    # The whole request, body included, is read before a host sees it, and
+    # must arrive within http-request: slow senders never hold a worker.
+    option http-buffer-request
+    timeout http-request 10s
+    timeout client 30s
+    timeout http-keep-alive 30s
+    timeout connect 2s
+    timeout server 30s
+    # Past a host's capacity a request waits here, then gets 503.
+    timeout queue 1s
+    timeout check 2s
+    retries 2
+    option redispatch
+    default-server check inter 2s fall 2 rise 2
+EOF
+if ((reuse)); then
+    cat <<EOF
+    # Idle host connections are shared by all clients, never kept by one
+    # (max-session-srv-conns 0). Those beyond the recent need close within
+    # seconds; the rest stay until the host's recv_timeout closes them, and a
+    # stopping host waits for them. A request sent as the host closes one is
+    # sent again on a new connection: the host had not read it.
+    http-reuse always
+    max-session-srv-conns 0
+    retry-on conn-failure empty-response
+    default-server pool-purge-delay 1s
+EOF
+else
+    cat <<EOF
+    # A host connection ends with its response: none sits idle holding a
+    # worker (HAProxy 2.6 has no idle time-out for them), and a host stops
+    # as soon as its calls in flight are answered.
+    option http-server-close
+EOF
+fi
+cat <<EOF
+
+frontend public
+    bind $bind ssl crt $cert alpn http/1.1
+EOF
+[[ -z $plain ]] || echo "    bind $plain"
+echo "    maxconn $maxconn"
+paths=()
+for s in "${services[@]}"; do paths+=("${s%%=*}"); done
+cat <<EOF
+    http-request set-var(txn.wsdl) bool(true) if METH_GET { query -m str wsdl }
+    # A host closes a connection for an unknown path without a word.
+    http-request deny deny_status 404 unless { path -i ${paths[*]} }
+EOF
+for s in "${services[@]}"; do
+    path=${s%%=*} name=${s%%=*}; name=${name//[^A-Za-z0-9]/_}
+    echo "    use_backend svc$name if { path -i $path }"
+done
+cat <<EOF
+    http-response wait-for-body time 2s if { var(txn.wsdl) -m bool } { status 200 }
+    http-response lua.wsdl_public_address https://$public if { var(txn.wsdl) -m bool } { status 200 }
+EOF
+for s in "${services[@]}"; do
+    path=${s%%=*} workers=${s#*=} name=${s%%=*}; name=${name//[^A-Za-z0-9]/_}
+    [[ $workers =~ ^[1-9][0-9]*$ ]] || { echo "render.sh: bad worker count in $s" >&2; exit 2; }
+    spare=$((workers >= 2 ? (workers + 4) / 5 : 0))
+    # One backend per service: each of a host's pools gets a cap of its own,
+    # which a connection carrying requests for two services would blur.
+    cat <<EOF
+
+backend svc$name
+    balance roundrobin
+    option httpchk
+    http-check send meth GET uri $path?wsdl
+    http-check expect status 200
+EOF
+    i=0
+    for b in "${backends[@]}"; do
+        i=$((i + 1))
+        cap=$((workers - spare))
+        echo "    server host$i $b maxconn $cap$( ((reuse)) && echo " pool-max-conn $cap")"
+    done
+done
