@@ -1,0 +1,206 @@
+# Several demo hosts behind the proxy, each in a network namespace of its own
+# (scripts/cluster.sh): spread, failover, rolling restart, a dead accept loop
+# and the public WSDL address.
+#   multihost_test.py CASE CLUSTER_SH WSGATE_DEMO WORK_DIR
+import csv, ctypes, http.client, os, re, resource, socket, ssl, subprocess, sys, threading, time
+
+case, cluster, demo, work = sys.argv[1:5]
+PROXY, PUBLIC, HOSTS, RATE = "198.51.100.10", "soap.wsgate.test", 3, 200
+
+
+def sh(*args):
+    return subprocess.run([cluster, *args], check=True, stdout=subprocess.PIPE, text=True).stdout
+
+
+def api(command):
+    return sh("api", work, command)
+
+
+def stats():  # (backend, server) -> the proxy's counters
+    rows = csv.DictReader(api("show stat").lstrip("# ").splitlines())
+    return {(r["pxname"], r["svname"]): r for r in rows}
+
+
+def served(before, after, server):  # calls a server answered between two snapshots
+    return sum(int(after[k]["hrsp_2xx"]) - int(before[k]["hrsp_2xx"]) for k in after if k[1] == server)
+
+
+def up(server):
+    return all(f[5] == "2" for f in map(str.split, api("show servers state").splitlines()) if len(f) > 6 and f[3] == server)
+
+
+def wait_until(what, seconds, predicate):
+    deadline = time.monotonic() + seconds
+    while not predicate():
+        if time.monotonic() > deadline:
+            raise AssertionError(f"not within {seconds} s: {what}")
+        time.sleep(0.05)
+    return time.monotonic()
+
+
+def log_count(host, text):
+    with open(f"{work}/host{host}/wsgate.log", errors="replace") as log:
+        return log.read().count(text)
+
+
+class Client(http.client.HTTPSConnection):
+    """Talks to the public name at the proxy's address, verifying the throwaway CA."""
+    context = None
+
+    def __init__(self):
+        super().__init__(PUBLIC, timeout=10, context=Client.context)
+
+    def connect(self):
+        self.sock = self._context.wrap_socket(socket.create_connection((PROXY, 443), self.timeout), server_hostname=PUBLIC)
+
+    def call(self, n):
+        body = (f'<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/"><s:Body><c:add xmlns:c="urn:wsgate-demo-calc">'
+                f'<a>{n}</a><b>1</b></c:add></s:Body></s:Envelope>')
+        try:
+            self.request("POST", "/calc", body, {"Content-Type": "text/xml"})
+            response = self.getresponse()
+            text = response.read().decode()
+            return response.status == 200 and f"<result>{n + 1}</result>" in text or f"HTTP {response.status}"
+        except (OSError, http.client.HTTPException) as error:
+            self.close()
+            return repr(error)
+
+
+class Load(threading.Thread):
+    """Calls at a steady rate from 16 kept-alive clients until stopped; records (start, end, outcome)."""
+
+    def __init__(self, rate=RATE, count=None):
+        super().__init__()
+        self.rate, self.count, self.records, self.next, self.lock = rate, count, [], 0, threading.Lock()
+        self.stopping = threading.Event()
+        self.start()
+
+    def run(self):
+        self.begin = time.monotonic()
+        workers = [threading.Thread(target=self.work) for _ in range(16)]
+        for w in workers:
+            w.start()
+        for w in workers:
+            w.join()
+
+    def work(self):
+        client = Client()
+        while True:
+            with self.lock:
+                n, self.next = self.next, self.next + 1
+            if self.stopping.is_set() or self.count is not None and n >= self.count:
+                return
+            time.sleep(max(0.0, self.begin + n / self.rate - time.monotonic()))
+            start = time.monotonic()
+            outcome = client.call(n)
+            with self.lock:
+                self.records.append((start, time.monotonic(), outcome))
+
+    def finish(self):
+        self.stopping.set()
+        self.join(timeout=60)
+        assert not self.is_alive(), "the load did not stop"
+        return [r for r in self.records if r[2] is not True]
+
+
+def enter_namespace(fd):  # threads started later inherit it
+    if ctypes.CDLL(None, use_errno=True).setns(fd, 0x40000000) != 0:
+        raise OSError(ctypes.get_errno(), "setns")
+
+
+def spread():
+    before = stats()
+    accepted = [log_count(h, "Accept a Connection") for h in range(1, HOSTS + 1)]
+    load = Load(rate=400, count=600)
+    load.join(timeout=60)
+    assert load.finish() == [] and len(load.records) == 600
+    after = stats()
+    calls = [served(before, after, f"h{h}") for h in range(1, HOSTS + 1)]
+    connections = [log_count(h, "Accept a Connection") - accepted[h - 1] for h in range(1, HOSTS + 1)]
+    print(f"calls per host (proxy's counters): {calls}; connections accepted per host (hosts' logs): {connections}")
+    assert sum(calls) == 600 and min(calls) >= 600 // HOSTS // 2 and min(connections) > 0
+
+
+def failover():
+    load = Load()
+    time.sleep(3)
+    sessions = stats()[("calc", "h1")]["scur"]
+    pid = sh("host", work, "1", "pid")
+    killed = time.monotonic()
+    os.kill(int(pid), 9)
+    down = wait_until("h1 taken out", 5, lambda: not up("h1"))
+    time.sleep(3)
+    failed = load.finish()
+    in_flight = sum(start <= killed < end for start, end, _ in load.records)
+    late = [r for r in failed if r[0] > killed]
+    print(f"{len(load.records)} calls; at the kill {in_flight} in flight (proxy: {sessions} on h1); "
+          f"{len(failed)} failed: {[(round(s - killed, 3), o) for s, _, o in failed]}; h1 out after {down - killed:.2f} s")
+    assert len(failed) <= in_flight and not late
+
+
+def rolling_restart():
+    load = Load()
+    for h in range(1, HOSTS + 1):
+        for backend in ("calc", "echo"):
+            api(f"set server {backend}/h{h} state maint")
+        wait_until(f"h{h} drained", 10, lambda: all(s[k]["scur"] == "0" for s in [stats()] for k in s if k[1] == f"h{h}"))
+        began = time.monotonic()
+        sh("host", work, str(h), "stop")
+        stopped = time.monotonic()
+        sh("host", work, str(h), "start")
+        for backend in ("calc", "echo"):
+            api(f"set server {backend}/h{h} state ready")
+        wait_until(f"h{h} back", 10, lambda: up(f"h{h}"))
+        print(f"h{h}: stopped in {stopped - began:.2f} s, back after {time.monotonic() - began:.2f} s")
+    failed = load.finish()
+    print(f"{len(load.records)} calls, {len(failed)} failed {failed[:5]}")
+    assert failed == [] and len(load.records) > RATE * 3
+
+
+def dead_accept_loop():
+    resource.setrlimit(resource.RLIMIT_NOFILE, (8192, resource.getrlimit(resource.RLIMIT_NOFILE)[1]))
+    silent = []
+    while log_count(1, "ZEP_ThreadPool_Work() Failed!") == 0:
+        assert len(silent) < 3000, "3000 silent connections did not end h1's accept loop"
+        silent += [socket.create_connection(("198.51.100.11", 8080)) for _ in range(100)]
+        time.sleep(0.2)
+    ended = time.monotonic()
+    down = wait_until("h1 taken out", 15, lambda: not up("h1"))
+    before = stats()
+    load = Load(count=400)
+    load.join(timeout=60)
+    failed = load.finish()
+    direct = Client()
+    direct.connect = lambda: setattr(direct, "sock", socket.create_connection(("198.51.100.11", 8080), 2))
+    print(f"accept loop ended after {len(silent)} silent connections; h1 out after {down - ended:.2f} s; "
+          f"then {len(load.records)} calls through the proxy, {len(failed)} failed; h1 directly: {direct.call(1)}")
+    assert failed == [] and served(before, stats(), "h1") == 0 and direct.call(1) is not True
+    for s in silent:
+        s.close()
+
+
+def public_wsdl():
+    before = stats()
+    for path in ("calc", "echo"):
+        for _ in range(2 * HOSTS):
+            client = Client()
+            client.request("GET", f"/{path}?wsdl")
+            text = client.getresponse().read().decode()
+            client.close()
+            assert re.findall(r'location="([^"]*)"', text) == [f"https://{PUBLIC}/{path}"], text
+    answered = [served(before, stats(), f"h{h}") for h in range(1, HOSTS + 1)]
+    print(f"WSDL responses per host: {answered}")
+    assert min(answered) > 0
+
+
+home = os.open("/proc/self/ns/net", os.O_RDONLY)
+sh("up", work, "--hosts", str(HOSTS), "--demo", demo, "--owner", str(os.getpid()))
+try:
+    Client.context = ssl.create_default_context(cafile=f"{work}/proxy/ca.pem")
+    enter_namespace(os.open(f"/run/netns/wsgc-{os.getpid()}-px", os.O_RDONLY))
+    {"spread": spread, "failover": failover, "rolling_restart": rolling_restart,
+     "dead_accept_loop": dead_accept_loop, "public_wsdl": public_wsdl}[case]()
+    print("passed")
+finally:
+    enter_namespace(home)  # "down" ends every process left in the namespaces
+    sh("down", work)
