@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The demo host the way production runs it: behind HAProxy, which terminates
+# TLS (a throwaway certificate), buffers requests, caps the connections to
+# each host and publishes the WSDLs with its own address. Builds like
+# scripts/demo.sh, then runs everything in the foreground; Ctrl+C stops it.
+#
+#   scripts/demo-proxy.sh [--port N] [--hosts N] [--host-port N]
+#     --port N       the proxy's TLS port on 127.0.0.1 (default 8443)
+#     --hosts N      demo hosts behind it (default 1)
+#     --host-port N  the first host's port; the others follow (default 8081)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+port=8443 hosts=1 host_port=8081
+while (($#)); do
+    case $1 in
+        --port) port=$2 ;;
+        --hosts) hosts=$2 ;;
+        --host-port) host_port=$2 ;;
+        *) sed -n '7,10p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2 ;;
+    esac
+    shift 2
+done
+
+if ! "$root/scripts/install-deps.sh" >/dev/null 2>&1; then
+    if [ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null; then
+        echo "Installing the missing Debian packages with sudo..."
+        sudo "$root/scripts/install-deps.sh"
+    else
+        "$root/scripts/install-deps.sh"
+    fi
+fi
+cmake -S "$root" -B "$root/build/demo" -DCMAKE_BUILD_TYPE=Release -DWSGATE_BUILD_TESTS=OFF >/dev/null
+cmake --build "$root/build/demo" -j"$(nproc)" --target wsgate-demo
+
+work=$root/build/demo-proxy
+mkdir -p "$work"
+[[ -f $work/tls/server.pem ]] || "$root/deploy/proxy/make-test-cert.sh" "$work/tls" localhost
+
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+trap 'exit 0' INT TERM
+
+# Each host runs from its own copy: the demo logs to wsgate.log beside itself.
+backends=()
+for ((i = 1; i <= hosts; i++)); do
+    dir=$work/host$i p=$((host_port + i - 1))
+    mkdir -p "$dir"
+    cp "$root/build/demo/examples/"{wsgate-demo,*.wsdl,log4cxx.properties} "$dir/"
+    "$dir/wsgate-demo" --port "$p" >"$dir/demo.out" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 50); do grep -qs listening "$dir/demo.out" && break; sleep 0.1; done
+    grep -qs listening "$dir/demo.out" || { cat "$dir/demo.out" >&2; exit 1; }
+    backends+=(--backend "127.0.0.1:$p")
+done
+
+"$root/deploy/proxy/render.sh" --public "localhost:$port" --cert "$work/tls/server.pem" \
+    --bind "127.0.0.1:$port" "${backends[@]}" >"$work/haproxy.cfg"
+haproxy -q -c -f "$work/haproxy.cfg"
+haproxy -f "$work/haproxy.cfg" 2>&1 | tee "$work/haproxy.log" &
+pids+=($!)
+
+ca=$work/tls/ca.pem
+cat <<EOF
+HAProxy on https://localhost:$port in front of $hosts wsgate-demo host(s) on 127.0.0.1:$host_port...
+  configuration  $work/haproxy.cfg
+  throwaway CA   $ca
+Try:
+  curl --cacert $ca 'https://localhost:$port/calc?wsdl'
+  curl --cacert $ca -H 'Content-Type: text/xml' -d '<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/"><s:Body><c:add xmlns:c="urn:wsgate-demo-calc"><a>2</a><b>3</b></c:add></s:Body></s:Envelope>' https://localhost:$port/calc
+  REQUESTS_CA_BUNDLE=$ca /usr/bin/python3 -c 'import zeep; print(zeep.Client("https://localhost:$port/calc?wsdl").service.add(2, 3))'
+Ctrl+C stops the proxy and the hosts.
+EOF
+wait "${pids[-1]}"
