@@ -80,33 +80,14 @@ host_stop() {
     poll 1200 test ! -e "/proc/$pid" || die "host $1 did not stop within 120 s"
 }
 
+# The production configuration, plus the runtime API that a rolling restart
+# drives.
 proxy_config() {
-    local i svc
-    cat <<EOF
-global
-    maxconn 5000
-    stats socket $dir/proxy/admin.sock mode 600 level admin
-defaults
-    mode http
-    timeout connect 2s
-    timeout client 30s
-    timeout server 30s
-    timeout queue 5s
-    timeout http-request 10s
-    timeout http-keep-alive 10s
-    option http-buffer-request
-    retries 2
-    option redispatch 1
-frontend public
-    bind $proxy_ip:443 ssl crt $dir/proxy/site.pem
-    use_backend echo if { path_beg -i /echo }
-    default_backend calc
-EOF
-    for svc in calc echo; do
-        printf 'backend %s\n    balance roundrobin\n    option httpchk GET /%s?wsdl\n    http-check expect status 200\n' $svc $svc
-        printf '    default-server check inter 1s fall 2 rise 2 maxconn 8 pool-purge-delay 1s\n'
-        for ((i = 1; i <= hosts; i++)); do printf '    server h%d %s:%d\n' $i "$(host_ip $i)" $host_port; done
-    done
+    local i backends=()
+    for ((i = 1; i <= hosts; i++)); do backends+=(--backend "$(host_ip "$i"):$host_port"); done
+    "$root/deploy/proxy/render.sh" --public "$public_name" --cert "$dir/proxy/server.pem" \
+        --bind "$proxy_ip:443" "${backends[@]}" |
+        sed "/^global/a\\    stats socket $dir/proxy/admin.sock mode 600 level admin"
 }
 
 up() {
@@ -157,24 +138,17 @@ up() {
         host_start $i
     done
 
-    # A throwaway certificate authority and a certificate for the public name.
-    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=wsgate test CA" \
-        -keyout "$dir/proxy/ca.key" -out "$dir/proxy/ca.pem" 2>/dev/null
-    openssl req -newkey rsa:2048 -nodes -subj "/CN=$public_name" -addext "subjectAltName=DNS:$public_name" \
-        -keyout "$dir/proxy/site.key" -out "$dir/proxy/site.csr" 2>/dev/null
-    openssl x509 -req -in "$dir/proxy/site.csr" -CA "$dir/proxy/ca.pem" -CAkey "$dir/proxy/ca.key" \
-        -CAcreateserial -days 2 -copy_extensions copy -out "$dir/proxy/site.crt" 2>/dev/null
-    cat "$dir/proxy/site.crt" "$dir/proxy/site.key" >"$dir/proxy/site.pem"
+    "$root/deploy/proxy/make-test-cert.sh" "$dir/proxy" "$public_name"
     proxy_config >"$dir/proxy/haproxy.cfg"
-    ip netns exec "$(ns px)" haproxy -f "$dir/proxy/haproxy.cfg" -p "$dir/proxy/pid" -D \
-        >"$dir/proxy/stdout" 2>&1 || { cat "$dir/proxy/stdout" >&2; die "the proxy did not start"; }
-    poll 100 test -S "$dir/proxy/admin.sock" || die "the proxy opened no runtime socket"
+    ip netns exec "$(ns px)" haproxy -f "$dir/proxy/haproxy.cfg" >"$dir/proxy/haproxy.log" 2>&1 &
+    echo $! >"$dir/proxy/pid"; disown
+    poll 100 test -S "$dir/proxy/admin.sock" || { cat "$dir/proxy/haproxy.log" >&2; die "the proxy did not start"; }
     # Every host is up once its first health check passed.
     poll 300 all_up || { api "show servers state" >&2; die "the hosts did not all pass their health checks"; }
 
     # Removes everything once the owner is gone, however it ended.
-    setsid bash -c 'while kill -0 "$0" 2>/dev/null; do sleep 1; done; exec "$1" down "$2"' \
-        "$owner" "$self" "$dir" </dev/null >/dev/null 2>&1 &
+    setsid bash -c 'while kill -0 "$0" 2>/dev/null; do sleep 1; done; exec "$1" reap "$0"' \
+        "$owner" "$self" </dev/null >/dev/null 2>&1 &
     trap - EXIT
 }
 
@@ -183,8 +157,6 @@ all_up() { [[ $(api "show servers state" | awk 'NF > 6 && $1 ~ /^[0-9]+$/ && $6 
 
 down_now() {
     local name
-    # The proxy first: its idle connections would hold a stopping host.
-    [[ -f $dir/proxy/pid ]] && kill "$(cat "$dir/proxy/pid")" 2>/dev/null
     for name in $(ip netns list | awk -v p="wsgc-$owner-" 'index($1, p) == 1 {print $1}'); do
         remove_ns "$name"
     done
@@ -215,6 +187,7 @@ EOF
 case ${1:-} in
     up) shift; up "$@" ;;
     down) down "$2" ;;
+    reap) owner=$2; down_now ;;
     host)
         load "$2"
         case $4 in
