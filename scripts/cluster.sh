@@ -168,20 +168,29 @@ down() { load "$1"; down_now; }
 try() {
     local hosts=3
     [[ ${1:-} == --hosts ]] && hosts=$2
+    [[ $(id -u) == 0 ]] || die "needs root to create network namespaces: sudo $0"
+    # Built like scripts/demo.sh does.
+    "$root/scripts/install-deps.sh"
+    cmake -S "$root" -B "$root/build/demo" -DCMAKE_BUILD_TYPE=Release -DWSGATE_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$root/build/demo" -j"$(nproc)" --target wsgate-demo >/dev/null
     local work; work=$(mktemp -d /tmp/wsgate-cluster.XXXXXX)
-    owner=$$ dir=$work
-    trap 'down_now; rm -rf "$work"' EXIT
+    owner=$$ dir=$work sleeper=
     trap 'exit 130' INT TERM
-    up "$work" --hosts "$hosts" --owner $$
+    up "$work" --hosts "$hosts" --owner $$ --demo "$root/build/demo/examples/wsgate-demo"
+    trap 'kill $sleeper 2>/dev/null; down_now; rm -rf "$dir"' EXIT
+    local curl="$self run $work curl --cacert $work/proxy/ca.pem --resolve $public_name:443:$proxy_ip"
     cat <<EOF
-$hosts wsgate hosts behind the proxy, in network namespaces (files in $work).
-The proxy answers at https://$public_name/ ($proxy_ip:443). From a second terminal:
-  sudo $self run $work curl --cacert $work/proxy/ca.pem --resolve $public_name:443:$proxy_ip https://$public_name/calc?wsdl
-  sudo $self api $work 'show servers state'
-  sudo $self host $work 1 kill        # then: ... host $work 1 start
-Ctrl+C removes everything.
+$hosts wsgate hosts behind the proxy, each in a network namespace of its own (files in $work):
+the proxy at https://$public_name/ ($proxy_ip:443), the hosts at $(host_ip 1)... port $host_port.
+From a second terminal, as root:
+  $curl https://$public_name/calc?wsdl
+  $curl -H 'Content-Type: text/xml' -d '<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/"><s:Body><c:add xmlns:c="urn:wsgate-demo-calc"><a>2</a><b>3</b></c:add></s:Body></s:Envelope>' https://$public_name/calc
+  $self api $work 'show servers state'      # the runtime API
+  $self host $work 1 kill                   # then: $self host $work 1 start
+Each host logs to $work/hostN/wsgate.log. Ctrl+C removes everything.
 EOF
-    while sleep 3600; do :; done
+    sleep infinity & sleeper=$!
+    wait $sleeper
 }
 
 case ${1:-} in
