@@ -4,6 +4,11 @@
 --   wrk ... -s add.lua <url>                keep-alive POSTs
 --   wrk ... -s add.lua <url> -- close       POSTs with "Connection: close"
 --   wrk ... -s add.lua <url> -- get         GETs of the url (e.g. /calc?wsdl)
+--   wrk ... -s add.lua <url> -- paced       keep-alive POSTs, each connection
+--                                           waiting 250-750 ms (at random)
+--                                           before each request: a fixed
+--                                           offered load of about 2 calls/s
+--                                           per connection
 -- Every answer but 200 is counted; done() prints "non200 <n>" and the socket
 -- errors, and the caller rejects a run that has any non-200 answer.
 
@@ -39,6 +44,12 @@ function init(args)
   end
   if mode == "close" then
     wrk.headers["Connection"] = "close"
+  end
+  if mode == "paced" then
+    math.randomseed(os.time() + tonumber(tostring(wrk.thread):match("0x(%x+)") or "0", 16))
+    function delay()
+      return math.random(250, 750)
+    end
   end
 end
 

@@ -15,17 +15,20 @@
 #                           Services on a host's shared pool split its 10.
 #     --maxconn N           client connections the proxy holds (default 4000)
 #     --lua FILE            wsdl_address.lua (default: the one beside this script)
+#     --reuse               keep idle connections to the hosts and share them
+#                           between clients (about 2x the throughput), at the
+#                           price of slow host stops: see the README
 #
-# Per service and host the proxy opens at most N connections: N - idle for
-# requests in flight (server maxconn; more wait in the proxy's queue for 1 s,
-# then get 503) and idle ones kept for reuse (pool-max-conn), so a host's
-# worker never waits for a connection that sits idle.
+# Per service and host the proxy keeps at most N - N/5 connections open (server
+# maxconn; a request beyond waits in the proxy's queue for 1 s, then gets 503),
+# so the host's pool always has a free worker for the next connection.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-public= cert= bind='*:443' plain= maxconn=4000 lua=$here/wsdl_address.lua
+public= cert= bind='*:443' plain= maxconn=4000 lua=$here/wsdl_address.lua reuse=0
 backends=() services=()
-usage() { sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 while (($#)); do
+    [[ $1 == --reuse ]] && { reuse=1; shift; continue; }
     (($# >= 2)) || usage
     case $1 in
         --public) public=$2 ;;
@@ -48,6 +51,7 @@ cat <<EOF
 # Rendered by deploy/proxy/render.sh; edit the script's arguments, not this file.
 global
     maxconn $maxconn
+    nbthread 1
     log stdout format short local0 info
     lua-load $lua
     ssl-default-bind-options ssl-min-ver TLSv1.2 no-tls-tickets
@@ -68,12 +72,31 @@ defaults
     # Past a host's capacity a request waits here, then gets 503.
     timeout queue 1s
     timeout check 2s
-    # Idle host connections are shared by all clients and closed after a few
-    # seconds unused (pool-purge-delay), far below the host's recv_timeout.
-    http-reuse always
     retries 2
     option redispatch
-    default-server check inter 2s fall 2 rise 2 pool-purge-delay 1s
+    default-server check inter 2s fall 2 rise 2
+EOF
+if ((reuse)); then
+    cat <<EOF
+    # Idle host connections are shared by all clients, never kept by one
+    # (max-session-srv-conns 0). Those beyond the recent need close within
+    # seconds; the rest stay until the host's recv_timeout closes them, and a
+    # stopping host waits for them. A request sent as the host closes one is
+    # sent again on a new connection: the host had not read it.
+    http-reuse always
+    max-session-srv-conns 0
+    retry-on conn-failure empty-response
+    default-server pool-purge-delay 1s
+EOF
+else
+    cat <<EOF
+    # A host connection ends with its response: none sits idle holding a
+    # worker (HAProxy 2.6 has no idle time-out for them), and a host stops
+    # as soon as its calls in flight are answered.
+    option http-server-close
+EOF
+fi
+cat <<EOF
 
 frontend public
     bind $bind ssl crt $cert alpn http/1.1
@@ -98,7 +121,7 @@ EOF
 for s in "${services[@]}"; do
     path=${s%%=*} workers=${s#*=} name=${s%%=*}; name=${name//[^A-Za-z0-9]/_}
     [[ $workers =~ ^[1-9][0-9]*$ ]] || { echo "render.sh: bad worker count in $s" >&2; exit 2; }
-    idle=$((workers >= 2 ? (workers + 4) / 5 : 0))
+    spare=$((workers >= 2 ? (workers + 4) / 5 : 0))
     # One backend per service: a host routes a connection by its first
     # request only, so a connection must never carry two services.
     cat <<EOF
@@ -112,6 +135,7 @@ EOF
     i=0
     for b in "${backends[@]}"; do
         i=$((i + 1))
-        echo "    server host$i $b maxconn $((workers - idle)) pool-max-conn $idle"
+        cap=$((workers - spare))
+        echo "    server host$i $b maxconn $cap$( ((reuse)) && echo " pool-max-conn $cap")"
     done
 done
