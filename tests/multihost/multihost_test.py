@@ -1,10 +1,10 @@
 # Several demo hosts behind the proxy, each in a network namespace of its own
 # (scripts/cluster.sh): spread, failover, rolling restart, a dead accept loop
 # and the public WSDL address.
-#   multihost_test.py CASE CLUSTER_SH WSGATE_DEMO WORK_DIR
+#   multihost_test.py CASE CLUSTER_SH WSGATE_DEMO WORK_DIR [--reuse]
 import csv, ctypes, http.client, os, re, resource, socket, ssl, subprocess, sys, threading, time
 
-case, cluster, demo, work = sys.argv[1:5]
+case, cluster, demo, work, *proxy_options = sys.argv[1:]
 PROXY, PUBLIC, HOSTS, RATE = "198.51.100.10", "soap.wsgate.test", 3, 200
 
 
@@ -143,7 +143,8 @@ def failover():
     # flight while h1 dies, and at most one per idle connection to h1 that the proxy keeps (the
     # call it sends over it before it finds it closed). Any later call meets a refused connect and
     # goes to another host, until the health check (2 failures 2 s apart, 2 s each) takes h1 out.
-    idle = sum(int(f[11]) for f in map(str.split, api("show servers conn").splitlines()) if f and f[0].endswith("/host1"))
+    with open(f"{work}/proxy/haproxy.cfg") as config:
+        idle = sum(map(int, re.findall(r"server host1 .* pool-max-conn (\d+)", config.read())))
     load = Load()
     time.sleep(3)
     pid = int(sh("host", work, "1", "pid"))
@@ -218,7 +219,7 @@ def public_wsdl():
 
 
 home = os.open("/proc/self/ns/net", os.O_RDONLY)
-sh("up", work, "--hosts", str(HOSTS), "--demo", demo, "--owner", str(os.getpid()))
+sh("up", work, "--hosts", str(HOSTS), "--demo", demo, "--owner", str(os.getpid()), *proxy_options)
 try:
     Client.context = ssl.create_default_context(cafile=f"{work}/proxy/ca.pem")
     enter_namespace(os.open(f"/run/netns/wsgc-{os.getpid()}-px", os.O_RDONLY))
