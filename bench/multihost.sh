@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Scaling out: the demo's add through the proxy (TLS, keep-alive) from 100
 # clients, with 1, 2 and 3 hosts behind it, each host in a network namespace
-# of its own (scripts/cluster.sh; needs root). Prints a Markdown table with
-# throughput, p99 and each host's CPU, from /proc/<pid>/stat.
+# of its own (scripts/cluster.sh; needs root); the proxy as rendered by
+# default (a host connection per call) and with --reuse (kept host
+# connections). Prints a Markdown table with throughput, p99 and each host's
+# CPU, from /proc/<pid>/stat.
 #
 #   bench/multihost.sh [--duration S] [--runs N]   (default 10 s, 3 runs; medians)
 set -euo pipefail
@@ -30,10 +32,11 @@ answered() { "$cluster" api "$work" "show stat" | awk -F, '$2 ~ /^host/ { n[$2] 
 to_ms() { awk '{ v = $1 + 0; if ($1 ~ /us$/) v /= 1000; else if ($1 ~ /[^m]s$/) v *= 1000; printf "%.2f", v }' <<<"$1"; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
-echo "| hosts | calls/s | p99 ms | errors | CPU per host, % of a core | host CPU µs per call | host connections per call | proxy CPU µs per call | load before |"
-echo "|---:|---:|---:|---:|---|---:|---:|---:|---|"
+echo "| proxy | hosts | calls/s | p99 ms | errors | CPU per host, % of a core | host CPU µs per call | host connections per call | proxy CPU µs per call | load before |"
+echo "|---|---:|---:|---:|---:|---|---:|---:|---:|---|"
+for mode in default --reuse; do
 for hosts in 1 2 3; do
-    "$cluster" up "$work" --hosts "$hosts" --demo "$build/examples/wsgate-demo" --owner $$
+    "$cluster" up "$work" --hosts "$hosts" --demo "$build/examples/wsgate-demo" --owner $$ ${mode#default}
     wrk_run() { "$cluster" run "$work" wrk -t2 -c100 -d"$1"s --latency -s "$root/bench/add.lua" https://198.51.100.10/calc; }
     wrk_run 2 >/dev/null
     rates=() p99s=() rows=()
@@ -60,15 +63,16 @@ for hosts in 1 2 3; do
         rates+=("$rate") p99s+=("$p99")
         conns=$(awk -v a="$accepts" -v n="$total_calls" 'BEGIN { printf "%.2f", n ? a / n : 0 }')
         rows+=("$rate|$p99|$errors|${cpus[*]}|$(per_call $host_us)|$conns|$(per_call "$proxy_used")|$load")
-        echo "  hosts $hosts run $r: ${rows[-1]}" >&2
+        echo "  $mode, hosts $hosts run $r: ${rows[-1]}" >&2
     done
     # The run with the median throughput stands for the case.
     mid=$(printf '%s\n' "${rates[@]}" | median)
     for row in "${rows[@]}"; do
         [[ ${row%%|*} == "$mid" ]] || continue
         IFS='|' read -r rate p99 errors cpus host_us conns proxy_us load <<<"$row"
-        printf '| %d | %.0f | %s | %s | %s | %s | %s | %s | %s |\n' "$hosts" "$rate" "$p99" "$errors" "${cpus// / + }" "$host_us" "$conns" "$proxy_us" "$load"
+        printf '| %s | %d | %.0f | %s | %s | %s | %s | %s | %s | %s |\n' "${mode#--}" "$hosts" "$rate" "$p99" "$errors" "${cpus// / + }" "$host_us" "$conns" "$proxy_us" "$load"
         break
     done
     "$cluster" down "$work"
+done
 done
