@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Measures wsgate (through wsgate-demo) against the servers a user would pick
 # instead: the plain gSOAP pool server, the gSOAP thread-per-connection server
-# and nginx returning the same bytes (the transport ceiling). Builds what it
+# and nginx returning the same bytes (the transport ceiling); and wsgate behind
+# the HAProxy setup of deploy/proxy, as rendered by default and with --reuse,
+# including a case of 1,000 slow kept-alive clients. Builds what it
 # needs (Release, build/bench), runs everything on this machine over loopback,
 # prints one table and writes it as Markdown to the file it names at the end.
 #
@@ -45,8 +47,8 @@ ALLOC_VARIANTS=(
     "notrim" "glibc.malloc.trim_threshold=268435456"
 )
 
-for tool in cmake wrk nginx taskset curl /usr/bin/python3; do
-    command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (wrk, nginx: apt-get install wrk nginx)" >&2; exit 1; }
+for tool in cmake wrk nginx haproxy taskset curl /usr/bin/python3; do
+    command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (apt-get install wrk nginx haproxy)" >&2; exit 1; }
 done
 
 echo "== building (Release) in $build"
@@ -86,12 +88,12 @@ pick_port() {
     while port_in_use $port; do port=$((port + 1)); done
 }
 
-# start NAME PORT COMMAND...: runs the server on the server CPU, waits (10 s at
-# most) until it accepts connections.
+# start NAME PORT COMMAND...: runs the server on the server CPU (or on $cpu),
+# waits (10 s at most) until it accepts connections.
 declare -A ports=()
 start() {
     local name=$1 port=$2; shift 2
-    taskset -c $server_cpu "$@" >"$work/$name.out" 2>&1 &
+    taskset -c "${cpu:-$server_cpu}" "$@" >"$work/$name.out" 2>&1 &
     pids[$name]=$!
     ports[$name]=$port
     local i
@@ -119,6 +121,24 @@ servers=(wsgate gsoap-pool gsoap-thread nginx)
 start_demo wsgate ""
 pick_port; start gsoap-pool $port "$pool" --port $port --threads 10
 pick_port; start gsoap-thread $port "$thread" --port $port --threads 10
+
+# The proxy runs on the client CPU: the host keeps a core to itself, as in the
+# direct runs. Its wrk target is the plain listener; the server CPU figure of
+# a proxied row adds the host's CPU to the proxy's.
+declare -A host_of=()
+start_demo wsgate-host ""
+"$root/deploy/proxy/make-test-cert.sh" "$work/tls" >/dev/null
+for variant in "haproxy" "haproxy-reuse --reuse"; do
+    read -r name flags <<<"$variant"
+    pick_port; plain=$port; pick_port
+    # shellcheck disable=SC2086  # flags: none or --reuse
+    "$root/deploy/proxy/render.sh" --public "localhost:$port" --cert "$work/tls/server.pem" \
+        --bind "127.0.0.1:$port" --plain "127.0.0.1:$plain" --backend "127.0.0.1:${ports[wsgate-host]}" \
+        $flags >"$work/$name.cfg"
+    cpu=$client_cpu start "wsgate+$name" "$plain" haproxy -f "$work/$name.cfg"
+    host_of[wsgate+$name]=wsgate-host
+    servers+=("wsgate+$name")
+done
 if ((alloc)); then
     for ((i = 0; i < ${#ALLOC_VARIANTS[@]}; i += 2)); do
         start_demo "wsgate:${ALLOC_VARIANTS[i]}" "${ALLOC_VARIANTS[i + 1]}"
@@ -188,6 +208,13 @@ wait_idle() {
 }
 
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# server_ticks NAME: CPU ticks of the server, and of the host behind a proxy.
+server_ticks() {
+    local ticks
+    ticks=$(cpu_ticks "${pids[$1]}")
+    [[ -z ${host_of[$1]:-} ]] || ticks=$((ticks + $(cpu_ticks "${pids[${host_of[$1]}]}")))
+    echo "$ticks"
+}
 
 # The cases: name, connections, wrk script argument, path.
 cases=(
@@ -196,15 +223,23 @@ cases=(
     "keep-alive-50" 50 keepalive /calc
     "close-10" 10 close /calc
     "wsdl-get-10" 10 get "/calc?wsdl"
+    "many-1000" 1000 paced /calc
 )
-# Which servers run which case: the WSDL GET only on wsgate and nginx.
+# Which servers run which case: the WSDL GET only on wsgate, the proxies and
+# nginx; many slow clients on wsgate, the proxies and the gSOAP pool server.
 runs_case() {
-    [[ $2 != wsdl-get-10 ]] && return 0
-    [[ $1 == wsgate || $1 == nginx ]]
+    case $2 in
+        wsdl-get-10) [[ $1 == wsgate* || $1 == nginx ]] ;;
+        many-1000) [[ $1 == wsgate* || $1 == gsoap-pool ]] ;;
+        *) true ;;
+    esac
 }
+# The paced case offers a fixed load, so its length is the issue, not the
+# repetitions: 20 s (5 s with --quick), and a warm-up that connects everyone.
+many_duration=$((duration == 3 ? 5 : 20))
 
 raw=$work/raw.tsv
-printf 'server\tcase\trun\trps\tp50_us\tp99_us\tcpu_us\tbusy\tnon200\tsocket_errors\n' >"$raw"
+printf 'server\tcase\trun\trps\tp50_us\tp99_us\tcpu_us\tbusy\tnon200\tsocket_errors\trequests\ttimeouts\n' >"$raw"
 hz=$(getconf CLK_TCK)
 echo "== measuring: $runs run(s) of ${duration}s after ${warmup}s warm-up; wrk on CPU $client_cpu"
 for ((run = 1; run <= runs; run++)); do
@@ -212,16 +247,18 @@ for ((run = 1; run <= runs; run++)); do
         name=${cases[c]} conns=${cases[c + 1]} mode=${cases[c + 2]} path=${cases[c + 3]}
         for server in "${servers[@]}"; do
             runs_case "$server" "$name" || continue
-            [[ $server == wsgate:* && $name == wsdl-get-10 ]] && continue
+            [[ $server == wsgate:* && ($name == wsdl-get-10 || $name == many-1000) ]] && continue
             url_path=$path
             [[ $server == nginx && $name == wsdl-get-10 ]] && url_path=/Calculator.wsdl
             url="http://127.0.0.1:${ports[$server]}$url_path"
             wait_idle
             wrk_cmd=(taskset -c $client_cpu wrk -t1 -c"$conns" --timeout 5s --latency -s "$root/bench/add.lua")
+            length=$duration
+            [[ $mode == paced ]] && length=$many_duration
             timeout $((warmup + 10)) "${wrk_cmd[@]}" -d"${warmup}s" "$url" -- "$mode" >/dev/null
-            before=$(cpu_ticks "${pids[$server]}")
-            timeout $((duration + 10)) "${wrk_cmd[@]}" -d"${duration}s" "$url" -- "$mode" >"$work/wrk.out"
-            after=$(cpu_ticks "${pids[$server]}")
+            before=$(server_ticks "$server")
+            timeout $((length + 10)) "${wrk_cmd[@]}" -d"${length}s" "$url" -- "$mode" >"$work/wrk.out"
+            after=$(server_ticks "$server")
             line=$(awk -v server="$server" -v case_="$name" -v run=$run -v busy="$busy" \
                 -v ticks=$((after - before)) -v hz="$hz" '
                 function us(text) {
@@ -235,14 +272,14 @@ for ((run = 1; run <= runs; run++)); do
                 / requests in / { requests = $1 }
                 /^Requests\/sec:/ { rps = $2 }
                 /^non200 / { non200 = $2 }
-                /^socket_errors / { errors = $3 + $5 + $7 + $9 }
+                /^socket_errors / { errors = $3 + $5 + $7 + $9; timeouts = $9 }
                 END {
                     cpu = requests > 0 ? ticks / hz * 1e6 / requests : 0
-                    printf "%s\t%s\t%d\t%.0f\t%.0f\t%.0f\t%.1f\t%d\t%d\t%d\n",
-                           server, case_, run, rps, p50, p99, cpu, busy, non200, errors
+                    printf "%s\t%s\t%d\t%.0f\t%.0f\t%.0f\t%.1f\t%d\t%d\t%d\t%d\t%d\n",
+                           server, case_, run, rps, p50, p99, cpu, busy, non200, errors, requests, timeouts
                 }' "$work/wrk.out")
             echo "$line" >>"$raw"
-            printf '  run %d %-14s %-22s %s\n' $run "$name" "$server" "$(cut -f4-10 <<<"$line" | tr '\t' ' ')"
+            printf '  run %d %-14s %-22s %s (load %s)\n' $run "$name" "$server" "$(cut -f4-12 <<<"$line" | tr '\t' ' ')" "$(cut -d' ' -f1 /proc/loadavg)"
         done
     done
 done
@@ -250,7 +287,7 @@ done
 mkdir -p "$(dirname "$out")"
 machine="$(nproc) CPUs, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1), Linux $(uname -r)"
 /usr/bin/python3 "$root/bench/report.py" "$raw" "$out" --machine "$machine" \
-    --header "wsgate-demo, gSOAP $(pkg-config --modversion gsoap++), nginx $(nginx -v 2>&1 | sed 's|.*/||'); server on CPU $server_cpu, wrk -t1 on CPU $client_cpu (taskset); $runs run(s) of ${duration}s after ${warmup}s warm-up, medians; idle wait: busy < ${idle_busy}% for up to ${idle_wait}s"
+    --header "wsgate-demo, gSOAP $(pkg-config --modversion gsoap++), nginx $(nginx -v 2>&1 | sed 's|.*/||'), HAProxy $(haproxy -v | sed -n 's/^HAProxy version \([^ ]*\).*/\1/p'); server on CPU $server_cpu, wrk -t1 (and the proxy) on CPU $client_cpu (taskset); $runs run(s) of ${duration}s (many-1000: ${many_duration}s) after ${warmup}s warm-up, medians; idle wait: busy < ${idle_busy}% for up to ${idle_wait}s; load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 cp "$raw" "${out%.md}.tsv"
 echo
 cat "$out"
