@@ -5,7 +5,7 @@
 import csv, ctypes, http.client, os, re, resource, socket, ssl, subprocess, sys, threading, time
 
 case, cluster, demo, work, *proxy_options = sys.argv[1:]
-PROXY, PUBLIC, HOSTS, RATE = "198.51.100.10", "soap.wsgate.test", 3, 200
+PUBLIC, HOSTS, RATE, H1 = "soap.wsgate.test", range(1, 4), 200, ("198.51.100.11", 8080)
 
 
 def sh(*args):
@@ -17,36 +17,26 @@ def api(command):
 
 
 def stats():  # (backend, server) -> the proxy's counters
-    rows = csv.DictReader(api("show stat").lstrip("# ").splitlines())
-    return {(r["pxname"], r["svname"]): r for r in rows}
+    return {(r["pxname"], r["svname"]): r for r in csv.DictReader(api("show stat").lstrip("# ").splitlines())}
 
 
-def served(before, after, server):  # calls a server answered between two snapshots
-    return sum(int(after[k]["hrsp_2xx"]) - int(before[k]["hrsp_2xx"]) for k in after if k[1] == server)
+def served(before, server):  # calls a server answered since the snapshot
+    return sum(int(r["hrsp_2xx"]) - int(before[k]["hrsp_2xx"]) for k, r in stats().items() if k[1] == server)
 
 
-def states(server):  # the operational state in every backend; 2 is running
+def states(server):  # its operational state in every backend; 2 is running
     return {f[5] for f in map(str.split, api("show servers state").splitlines()) if len(f) > 6 and f[3] == server}
-
-
-def up(server):
-    return states(server) == {"2"}
-
-
-def out(server):
-    return "2" not in states(server)
 
 
 def wait_until(what, seconds, predicate):
     deadline = time.monotonic() + seconds
     while not predicate():
-        if time.monotonic() > deadline:
-            raise AssertionError(f"not within {seconds} s: {what}")
+        assert time.monotonic() < deadline, f"not within {seconds} s: {what}"
         time.sleep(0.05)
     return time.monotonic()
 
 
-def gone(pid):  # exited, whether or not anyone has reaped it yet
+def gone(pid):  # exited, reaped or not
     try:
         with open(f"/proc/{pid}/stat") as stat:
             return stat.read().rsplit(")", 1)[1].split()[0] in "ZX"
@@ -60,51 +50,46 @@ def log_count(host, text):
 
 
 class Client(http.client.HTTPSConnection):
-    """Talks to the public name at the proxy's address, verifying the throwaway CA."""
+    """The public name at the proxy's address, or a host directly, over plain HTTP."""
     context = None
 
-    def __init__(self):
-        super().__init__(PUBLIC, timeout=10, context=Client.context)
+    def __init__(self, direct=None):
+        super().__init__(PUBLIC, timeout=2 if direct else 10, context=Client.context)
+        self.direct = direct
 
     def connect(self):
-        self.sock = self._context.wrap_socket(socket.create_connection((PROXY, 443), self.timeout), server_hostname=PUBLIC)
+        self.sock = socket.create_connection(self.direct or ("198.51.100.10", 443), self.timeout)
+        if not self.direct:
+            self.sock = self._context.wrap_socket(self.sock, server_hostname=PUBLIC)
 
-    def call(self, n):
-        body = (f'<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/"><s:Body><c:add xmlns:c="urn:wsgate-demo-calc">'
-                f'<a>{n}</a><b>1</b></c:add></s:Body></s:Envelope>')
+    def call(self, n):  # True, or what went wrong
+        body = (f'<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/"><s:Body>'
+                f'<c:add xmlns:c="urn:wsgate-demo-calc"><a>{n}</a><b>1</b></c:add></s:Body></s:Envelope>')
         try:
             self.request("POST", "/calc", body, {"Content-Type": "text/xml"})
             response = self.getresponse()
-            text = response.read().decode()
-            return response.status == 200 and f"<result>{n + 1}</result>" in text or f"HTTP {response.status}"
+            return f"<result>{n + 1}</result>" in response.read().decode() or f"HTTP {response.status}"
         except (OSError, http.client.HTTPException) as error:
             self.close()
             return repr(error)
 
 
-class Load(threading.Thread):
-    """Calls at a steady rate from 16 kept-alive clients until stopped; records (start, end, outcome)."""
+class Load:
+    """Calls at a steady rate from 16 kept-alive clients, `count` of them or until finished."""
 
     def __init__(self, rate=RATE, count=None):
-        super().__init__()
         self.rate, self.count, self.records, self.next, self.lock = rate, count, [], 0, threading.Lock()
-        self.stopping = threading.Event()
-        self.start()
-
-    def run(self):
-        self.begin = time.monotonic()
-        workers = [threading.Thread(target=self.work) for _ in range(16)]
-        for w in workers:
+        self.stopping, self.begin = threading.Event(), time.monotonic()
+        self.workers = [threading.Thread(target=self.work) for _ in range(16)]
+        for w in self.workers:
             w.start()
-        for w in workers:
-            w.join()
 
     def work(self):
         client = Client()
-        while True:
+        while not self.stopping.is_set():
             with self.lock:
                 n, self.next = self.next, self.next + 1
-            if self.stopping.is_set() or self.count is not None and n >= self.count:
+            if self.count is not None and n >= self.count:
                 return
             time.sleep(max(0.0, self.begin + n / self.rate - time.monotonic()))
             start = time.monotonic()
@@ -112,10 +97,12 @@ class Load(threading.Thread):
             with self.lock:
                 self.records.append((start, time.monotonic(), outcome))
 
-    def finish(self):
-        self.stopping.set()
-        self.join(timeout=60)
-        assert not self.is_alive(), "the load did not stop"
+    def finish(self):  # the failed calls
+        if self.count is None:
+            self.stopping.set()
+        for w in self.workers:
+            w.join(timeout=60)
+        assert not any(w.is_alive() for w in self.workers), "the load did not stop"
         return [r for r in self.records if r[2] is not True]
 
 
@@ -125,17 +112,14 @@ def enter_namespace(fd):  # threads started later inherit it
 
 
 def spread():
-    # The hosts log connections, not calls: the proxy's counters count the calls per host.
-    before = stats()
-    accepted = [log_count(h, "Accept a Connection") for h in range(1, HOSTS + 1)]
+    # The proxy's counters count calls per host; the hosts log connections.
+    before, accepted = stats(), [log_count(h, "Accept a Connection") for h in HOSTS]
     load = Load(rate=400, count=600)
-    load.join(timeout=60)
     assert load.finish() == [] and len(load.records) == 600
-    after = stats()
-    calls = [served(before, after, f"host{h}") for h in range(1, HOSTS + 1)]
-    connections = [log_count(h, "Accept a Connection") - accepted[h - 1] for h in range(1, HOSTS + 1)]
+    calls = [served(before, f"host{h}") for h in HOSTS]
+    connections = [log_count(h, "Accept a Connection") - accepted[h - 1] for h in HOSTS]
     print(f"calls per host (proxy's counters): {calls}; connections accepted per host (hosts' logs): {connections}")
-    assert sum(calls) == 600 and min(calls) >= 600 // HOSTS // 2 and min(connections) > 0
+    assert sum(calls) == 600 and min(calls) >= 100 and min(connections) > 0
 
 
 def failover():
@@ -151,10 +135,9 @@ def failover():
     killed = time.monotonic()
     os.kill(pid, 9)
     dead = wait_until("h1 gone", 5, lambda: gone(pid))
-    down = wait_until("h1 taken out", 8, lambda: out("host1"))
+    down = wait_until("h1 taken out", 8, lambda: "2" not in states("host1"))
     time.sleep(3)
-    failed = load.finish()
-    h1 = stats()[("svc_calc", "host1")]
+    failed, h1 = load.finish(), stats()[("svc_calc", "host1")]
     in_flight = sum(start <= dead and end >= killed for start, end, _ in load.records)
     print(f"{len(load.records)} calls; {in_flight} in flight at the kill, up to {idle} idle connections to h1; "
           f"{len(failed)} failed: {[(round(s - killed, 3), o) for s, _, o in failed]}, the proxy saw {h1['eresp']} "
@@ -164,17 +147,18 @@ def failover():
 
 def rolling_restart():
     load = Load()
-    for h in range(1, HOSTS + 1):
-        for backend in ("svc_calc", "svc_echo"):
-            api(f"set server {backend}/host{h} state maint")
-        wait_until(f"h{h} drained", 10, lambda: all(s[k]["scur"] == "0" for s in [stats()] for k in s if k[1] == f"host{h}"))
+    for h in HOSTS:
+        def set_state(state):
+            for backend in ("svc_calc", "svc_echo"):
+                api(f"set server {backend}/host{h} state {state}")
+        set_state("maint")
+        wait_until(f"h{h} drained", 10, lambda: all(r["scur"] == "0" for k, r in stats().items() if k[1] == f"host{h}"))
         began = time.monotonic()
         sh("host", work, str(h), "stop")
         stopped = time.monotonic()
         sh("host", work, str(h), "start")
-        for backend in ("svc_calc", "svc_echo"):
-            api(f"set server {backend}/host{h} state ready")
-        wait_until(f"h{h} back", 10, lambda: up(f"host{h}"))
+        set_state("ready")
+        wait_until(f"h{h} back", 10, lambda: states(f"host{h}") == {"2"})
         print(f"h{h}: stopped in {stopped - began:.2f} s, back after {time.monotonic() - began:.2f} s")
     failed = load.finish()
     print(f"{len(load.records)} calls, {len(failed)} failed {failed[:5]}")
@@ -186,20 +170,16 @@ def dead_accept_loop():
     silent = []
     while log_count(1, "ZEP_ThreadPool_Work() Failed!") == 0:
         assert len(silent) < 3000, "3000 silent connections did not end h1's accept loop"
-        silent += [socket.create_connection(("198.51.100.11", 8080)) for _ in range(100)]
+        silent += [socket.create_connection(H1) for _ in range(100)]
         time.sleep(0.2)
     ended = time.monotonic()
-    down = wait_until("h1 taken out", 15, lambda: out("host1"))
+    down = wait_until("h1 taken out", 15, lambda: "2" not in states("host1"))
     before = stats()
     load = Load(count=400)
-    load.join(timeout=60)
-    failed = load.finish()
-    direct = Client()
-    direct.connect = lambda: setattr(direct, "sock", socket.create_connection(("198.51.100.11", 8080), 2))
-    answer = direct.call(1)
+    failed, answer = load.finish(), Client(direct=H1).call(1)
     print(f"accept loop ended after {len(silent)} silent connections; h1 out after {down - ended:.2f} s; "
           f"then {len(load.records)} calls through the proxy, {len(failed)} failed {failed[:3]}; h1 directly: {answer}")
-    assert failed == [] and served(before, stats(), "host1") == 0 and answer is not True
+    assert failed == [] and served(before, "host1") == 0 and answer is not True
     for s in silent:
         s.close()
 
@@ -207,24 +187,23 @@ def dead_accept_loop():
 def public_wsdl():
     before = stats()
     for path in ("calc", "echo"):
-        for _ in range(2 * HOSTS):
+        for _ in range(2 * len(HOSTS)):
             client = Client()
             client.request("GET", f"/{path}?wsdl")
             text = client.getresponse().read().decode()
             client.close()
             assert re.findall(r'location="([^"]*)"', text) == [f"https://{PUBLIC}/{path}"], text
-    answered = [served(before, stats(), f"host{h}") for h in range(1, HOSTS + 1)]
+    answered = [served(before, f"host{h}") for h in HOSTS]
     print(f"WSDL responses per host: {answered}")
     assert min(answered) > 0
 
 
 home = os.open("/proc/self/ns/net", os.O_RDONLY)
-sh("up", work, "--hosts", str(HOSTS), "--demo", demo, "--owner", str(os.getpid()), *proxy_options)
+sh("up", work, "--hosts", str(len(HOSTS)), "--demo", demo, "--owner", str(os.getpid()), *proxy_options)
 try:
     Client.context = ssl.create_default_context(cafile=f"{work}/proxy/ca.pem")
     enter_namespace(os.open(f"/run/netns/wsgc-{os.getpid()}-px", os.O_RDONLY))
-    {"spread": spread, "failover": failover, "rolling_restart": rolling_restart,
-     "dead_accept_loop": dead_accept_loop, "public_wsdl": public_wsdl}[case]()
+    globals()[case]()
     print("passed")
 finally:
     enter_namespace(home)  # "down" ends every process left in the namespaces
