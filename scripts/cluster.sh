@@ -208,6 +208,6 @@ case ${1:-} in
     api) load "$2"; api "$3" ;;
     run) load "$2"; shift 2; exec ip netns exec "$(ns px)" "$@" ;;
     ""|--hosts) try "$@" ;;
-    -h|--help) sed -n '2,20p' "$0" | sed 's/^# \{0,1\}//' ;;
+    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//' ;;
     *) die "unknown command $1 (see --help)" ;;
 esac
