@@ -170,10 +170,7 @@ try() {
     local hosts=3
     [[ ${1:-} == --hosts ]] && hosts=$2
     [[ $(id -u) == 0 ]] || die "needs root to create network namespaces: sudo $0"
-    # Built like scripts/demo.sh does.
-    "$root/scripts/install-deps.sh"
-    cmake -S "$root" -B "$root/build/demo" -DCMAKE_BUILD_TYPE=Release -DWSGATE_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$root/build/demo" -j"$(nproc)" --target wsgate-demo >/dev/null
+    WSGATE_DEMO_BUILD_ONLY=1 "$root/scripts/demo.sh" >/dev/null
     local work; work=$(mktemp -d /tmp/wsgate-cluster.XXXXXX)
     owner=$$ dir=$work sleeper=
     trap 'exit 130' INT TERM
