@@ -126,8 +126,10 @@ async def stop():
 
 def zeep_through_proxy():
     """The interop zeep client, over https through the proxy; the proxy saw its calls."""
-    os.environ.update(DEMO_URL=os.environ["PROXY_URL"], REQUESTS_CA_BUNDLE=os.environ["PROXY_CA"])
-    runpy.run_path(os.path.join(os.path.dirname(__file__), "../interop/zeep_client.py"))
+    interop = os.path.join(os.path.dirname(__file__), "../interop")
+    os.environ.update(DEMO_URL=os.environ["PROXY_URL"], REQUESTS_CA_BUNDLE=os.environ["PROXY_CA"],
+                      INTEROP_CASES=os.path.join(interop, "cases.tsv"))
+    runpy.run_path(os.path.join(interop, "zeep_client.py"))
     deadline = time.monotonic() + 5  # the proxy logs a call once it is answered
     while True:
         with open(os.environ["PROXY_LOG"]) as log:
