@@ -21,7 +21,7 @@ for _ in $(seq 300); do  # up to 30 s, for a busy machine
 grep -q listening "$work/demo.out" || { cat "$work/demo.out"; exit 1; }
 cases=$(cd "$(dirname "$0")" && pwd)/cases.tsv
 (cd "$work" && DEMO_URL="http://127.0.0.1:$port" DEMO_PID=$pid INTEROP_CASES=$cases "$@") && status=0 || status=$?
-kill -TERM $pid  # a test may have stopped it already: then it waits to be reaped
+kill -TERM $pid 2>/dev/null || true  # unless a test stopped it already
 wait $pid || { echo "demo exited with $?"; cat "$work/demo.out"; exit 1; }
 [ $status -eq 0 ] || cat "$work/demo.out"
 exit $status
