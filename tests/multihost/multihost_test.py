@@ -2,7 +2,7 @@
 # (scripts/cluster.sh): spread, failover, rolling restart, a dead accept loop
 # and the public WSDL address.
 #   multihost_test.py CASE CLUSTER_SH WSGATE_DEMO WORK_DIR [--reuse]
-import csv, ctypes, http.client, os, re, resource, select, socket, ssl, subprocess, sys, threading, time
+import csv, ctypes, http.client, itertools, os, re, resource, select, socket, ssl, subprocess, sys, threading, time
 
 case, cluster, demo, work, *proxy_options = sys.argv[1:]
 PUBLIC, PROXY, H1 = "soap.wsgate.test", ("198.51.100.10", 443), ("198.51.100.11", 8080)
@@ -13,12 +13,8 @@ def sh(*args):
     return subprocess.run([cluster, *args], check=True, stdout=subprocess.PIPE, text=True).stdout
 
 
-def api(command):
-    return sh("api", work, command)
-
-
 def stats():  # (backend, server) -> the proxy's counters
-    return {(r["pxname"], r["svname"]): r for r in csv.DictReader(api("show stat").lstrip("# ").splitlines())}
+    return {(r["pxname"], r["svname"]): r for r in csv.DictReader(sh("api", work, "show stat").lstrip("# ").splitlines())}
 
 
 def served(before, server):  # calls a server answered since the snapshot
@@ -26,7 +22,7 @@ def served(before, server):  # calls a server answered since the snapshot
 
 
 def states(server):  # its operational state in every backend; 2 is running
-    return {f[5] for f in map(str.split, api("show servers state").splitlines()) if len(f) > 6 and f[3] == server}
+    return {f[5] for f in map(str.split, sh("api", work, "show servers state").splitlines()) if len(f) > 6 and f[3] == server}
 
 
 def wait_until(what, seconds, predicate):
@@ -69,24 +65,20 @@ class Load:
     """Calls at a steady rate from 16 kept-alive clients, `count` of them or until finished."""
 
     def __init__(self, rate=RATE, count=None):
-        self.rate, self.count, self.records, self.next, self.lock = rate, count, [], 0, threading.Lock()
-        self.stopping, self.begin = threading.Event(), time.monotonic()
-        self.workers = [threading.Thread(target=self.work) for _ in range(16)]
+        self.count, self.records, self.stopping = count, [], threading.Event()
+        numbers, begin = itertools.count() if count is None else iter(range(count)), time.monotonic()
+
+        def work():  # the workers share the iterator and the list: each next() and append() is atomic
+            client = Client()
+            for n in numbers:
+                if self.stopping.wait(max(0.0, begin + n / rate - time.monotonic())):
+                    return
+                start = time.monotonic()
+                outcome = call(client, n)
+                self.records.append((start, time.monotonic(), outcome))
+        self.workers = [threading.Thread(target=work) for _ in range(16)]
         for w in self.workers:
             w.start()
-
-    def work(self):
-        client = Client()
-        while not self.stopping.is_set():
-            with self.lock:
-                n, self.next = self.next, self.next + 1
-            if self.count is not None and n >= self.count:
-                return
-            time.sleep(max(0.0, self.begin + n / self.rate - time.monotonic()))
-            start = time.monotonic()
-            outcome = call(client, n)
-            with self.lock:
-                self.records.append((start, time.monotonic(), outcome))
 
     def finish(self):  # the failed calls
         if self.count is None:
@@ -141,8 +133,7 @@ def rolling_restart():
     load = Load()
     for h in HOSTS:
         def set_state(state):
-            for backend in ("svc_calc", "svc_echo"):
-                api(f"set server {backend}/host{h} state {state}")
+            sh("api", work, f"set server svc_calc/host{h} state {state}; set server svc_echo/host{h} state {state}")
         set_state("maint")
         wait_until(f"h{h} drained", 10, lambda: all(r["scur"] == "0" for k, r in stats().items() if k[1] == f"host{h}"))
         began = time.monotonic()
