@@ -13,8 +13,12 @@ def sh(*args):
     return subprocess.run([cluster, *args], check=True, stdout=subprocess.PIPE, text=True).stdout
 
 
+def api(command):
+    return sh("api", work, command)
+
+
 def stats():  # (backend, server) -> the proxy's counters
-    return {(r["pxname"], r["svname"]): r for r in csv.DictReader(sh("api", work, "show stat").lstrip("# ").splitlines())}
+    return {(r["pxname"], r["svname"]): r for r in csv.DictReader(api("show stat").lstrip("# ").splitlines())}
 
 
 def served(before, server):  # calls a server answered since the snapshot
@@ -22,7 +26,7 @@ def served(before, server):  # calls a server answered since the snapshot
 
 
 def states(server):  # its operational state in every backend; 2 is running
-    return {f[5] for f in map(str.split, sh("api", work, "show servers state").splitlines()) if len(f) > 6 and f[3] == server}
+    return {f[5] for f in map(str.split, api("show servers state").splitlines()) if len(f) > 6 and f[3] == server}
 
 
 def wait_until(what, seconds, predicate):
@@ -133,7 +137,7 @@ def rolling_restart():
     load = Load()
     for h in HOSTS:
         def set_state(state):
-            sh("api", work, f"set server svc_calc/host{h} state {state}; set server svc_echo/host{h} state {state}")
+            api(f"set server svc_calc/host{h} state {state}; set server svc_echo/host{h} state {state}")
         set_state("maint")
         wait_until(f"h{h} drained", 10, lambda: all(r["scur"] == "0" for k, r in stats().items() if k[1] == f"host{h}"))
         began = time.monotonic()

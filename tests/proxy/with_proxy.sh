@@ -20,7 +20,8 @@ print(*(s.getsockname()[1] for s in socks))')
 "$deploy/render.sh" --public "localhost:$tls" --cert tls/server.pem --bind "127.0.0.1:$tls" \
   --plain "127.0.0.1:$plain" --backend "${DEMO_URL#http://}" > haproxy.cfg
 haproxy -f haproxy.cfg > haproxy.log 2>&1 & proxy=$!
-trap 'kill $proxy' EXIT
-export PROXY_URL=https://localhost:$tls PROXY_PLAIN=http://127.0.0.1:$plain PROXY_CA=$PWD/tls/ca.pem PROXY_LOG=$PWD/haproxy.log
+trap 'kill $proxy 2>/dev/null || true' EXIT
+export PROXY_URL=https://localhost:$tls PROXY_PLAIN=http://127.0.0.1:$plain
+export PROXY_CA=$PWD/tls/ca.pem PROXY_LOG=$PWD/haproxy.log
 for _ in $(seq 100); do curl -sf -o /dev/null --cacert "$PROXY_CA" "$PROXY_URL/echo?wsdl" && break; sleep 0.1; done
 "$@" || { tail -20 haproxy.log; exit 1; }
