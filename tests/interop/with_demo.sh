@@ -3,8 +3,9 @@
 # Runs the demo host on a free port, runs the client in the work dir with
 # DEMO_URL=http://127.0.0.1:<port>, DEMO_PID and INTEROP_CASES naming the
 # cases every client runs, then stops the demo with SIGTERM. Passes when the
-# client passes and the demo exits 0. A built demo runs from a private copy
-# that logs warnings to the console; an installed one (/usr) where it lies.
+# client exits 0 having printed no failed case (": FAIL") and the demo exits
+# 0. A built demo runs from a private copy that logs warnings to the console;
+# an installed one (/usr) where it lies.
 set -euo pipefail
 demo=$1 work=$2; shift 2
 rm -rf "$work"; mkdir -p "$work"
@@ -20,7 +21,9 @@ for _ in $(seq 300); do  # up to 30 s, for a busy machine
   grep -qs listening "$work/demo.out" || ! kill -0 $pid 2>/dev/null && break; sleep 0.1; done
 grep -q listening "$work/demo.out" || { cat "$work/demo.out"; exit 1; }
 cases=$(cd "$(dirname "$0")" && pwd)/cases.tsv
-(cd "$work" && DEMO_URL="http://127.0.0.1:$port" DEMO_PID=$pid INTEROP_CASES=$cases "$@") && status=0 || status=$?
+(cd "$work" && DEMO_URL="http://127.0.0.1:$port" DEMO_PID=$pid INTEROP_CASES=$cases "$@") | tee "$work/client.out" &&
+  status=0 || status=$?
+! grep -q ": FAIL" "$work/client.out" || status=1
 kill -TERM $pid 2>/dev/null || true  # unless a test stopped it already
 wait $pid || { echo "demo exited with $?"; cat "$work/demo.out"; exit 1; }
 [ $status -eq 0 ] || cat "$work/demo.out"

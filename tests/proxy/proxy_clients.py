@@ -117,7 +117,7 @@ async def stop():
 
 
 async def zeep():
-    """The interop zeep client, over https through the proxy; the proxy saw its calls."""
+    """The interop zeep client over https through the proxy (with_demo.sh checks its cases); the proxy saw its calls."""
     subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "../interop/zeep_client.py")], check=True,
                    env=dict(os.environ, DEMO_URL=os.environ["PROXY_URL"], REQUESTS_CA_BUNDLE=os.environ["PROXY_CA"]))
     deadline = time.monotonic() + 5  # the proxy logs a call once it is answered
