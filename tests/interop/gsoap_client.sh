@@ -3,8 +3,7 @@
 # from the WSDL files the demo publishes, then runs it.
 set -euo pipefail
 quiet() { "$@" > tool.log 2>&1 || { cat tool.log; return 1; }; }
-curl -sS -o calc.wsdl "$DEMO_URL/calc?wsdl"
-curl -sS -o echo.wsdl "$DEMO_URL/echo?wsdl"
+for service in calc echo; do curl -sS -o $service.wsdl "$DEMO_URL/$service?wsdl"; done
 quiet wsdl2h -o client.h calc.wsdl echo.wsdl
 quiet soapcpp2 -j -C -x -L -I/usr/share/gsoap/import client.h
 g++ -O1 -I. -o client "$1" soapC.cpp soapCalculatorProxy.cpp soapEchoProxy.cpp $(pkg-config --cflags --libs gsoap++)

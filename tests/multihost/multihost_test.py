@@ -2,10 +2,11 @@
 # (scripts/cluster.sh): spread, failover, rolling restart, a dead accept loop
 # and the public WSDL address.
 #   multihost_test.py CASE CLUSTER_SH WSGATE_DEMO WORK_DIR [--reuse]
-import csv, ctypes, http.client, os, re, resource, socket, ssl, subprocess, sys, threading, time
+import csv, ctypes, http.client, itertools, os, re, resource, select, socket, ssl, subprocess, sys, threading, time
 
 case, cluster, demo, work, *proxy_options = sys.argv[1:]
-PUBLIC, HOSTS, RATE, H1 = "soap.wsgate.test", range(1, 4), 200, ("198.51.100.11", 8080)
+PUBLIC, PROXY, H1 = "soap.wsgate.test", ("198.51.100.10", 443), ("198.51.100.11", 8080)
+HOSTS, RATE = range(1, 4), 200
 
 
 def sh(*args):
@@ -36,66 +37,52 @@ def wait_until(what, seconds, predicate):
     return time.monotonic()
 
 
-def gone(pid):  # exited, reaped or not
-    try:
-        with open(f"/proc/{pid}/stat") as stat:
-            return stat.read().rsplit(")", 1)[1].split()[0] in "ZX"
-    except FileNotFoundError:
-        return True
-
-
 def log_count(host, text):
     with open(f"{work}/host{host}/wsgate.log", errors="replace") as log:
         return log.read().count(text)
 
 
 class Client(http.client.HTTPSConnection):
-    """The public name at the proxy's address, or a host directly, over plain HTTP."""
+    """The public name, at the proxy's address."""
     context = None
 
-    def __init__(self, direct=None):
-        super().__init__(PUBLIC, timeout=2 if direct else 10, context=Client.context)
-        self.direct = direct
+    def __init__(self):
+        super().__init__(PUBLIC, timeout=10, context=Client.context)
 
     def connect(self):
-        self.sock = socket.create_connection(self.direct or ("198.51.100.10", 443), self.timeout)
-        if not self.direct:
-            self.sock = self._context.wrap_socket(self.sock, server_hostname=PUBLIC)
+        self.sock = self._context.wrap_socket(socket.create_connection(PROXY, self.timeout), server_hostname=PUBLIC)
 
-    def call(self, n):  # True, or what went wrong
-        body = (f'<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/"><s:Body>'
-                f'<c:add xmlns:c="urn:wsgate-demo-calc"><a>{n}</a><b>1</b></c:add></s:Body></s:Envelope>')
-        try:
-            self.request("POST", "/calc", body, {"Content-Type": "text/xml"})
-            response = self.getresponse()
-            return f"<result>{n + 1}</result>" in response.read().decode() or f"HTTP {response.status}"
-        except (OSError, http.client.HTTPException) as error:
-            self.close()
-            return repr(error)
+
+def call(client, n):  # adds n and 1: True, or what went wrong
+    body = (f'<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/"><s:Body>'
+            f'<c:add xmlns:c="urn:wsgate-demo-calc"><a>{n}</a><b>1</b></c:add></s:Body></s:Envelope>')
+    try:
+        client.request("POST", "/calc", body, {"Content-Type": "text/xml"})
+        response = client.getresponse()
+        return f"<result>{n + 1}</result>" in response.read().decode() or f"HTTP {response.status}"
+    except (OSError, http.client.HTTPException) as error:
+        client.close()
+        return repr(error)
 
 
 class Load:
     """Calls at a steady rate from 16 kept-alive clients, `count` of them or until finished."""
 
     def __init__(self, rate=RATE, count=None):
-        self.rate, self.count, self.records, self.next, self.lock = rate, count, [], 0, threading.Lock()
-        self.stopping, self.begin = threading.Event(), time.monotonic()
-        self.workers = [threading.Thread(target=self.work) for _ in range(16)]
+        self.count, self.records, self.stopping = count, [], threading.Event()
+        numbers, begin = itertools.count() if count is None else iter(range(count)), time.monotonic()
+
+        def work():  # the workers share the iterator and the list: each next() and append() is atomic
+            client = Client()
+            for n in numbers:
+                if self.stopping.wait(max(0.0, begin + n / rate - time.monotonic())):
+                    return
+                start = time.monotonic()
+                outcome = call(client, n)
+                self.records.append((start, time.monotonic(), outcome))
+        self.workers = [threading.Thread(target=work) for _ in range(16)]
         for w in self.workers:
             w.start()
-
-    def work(self):
-        client = Client()
-        while not self.stopping.is_set():
-            with self.lock:
-                n, self.next = self.next, self.next + 1
-            if self.count is not None and n >= self.count:
-                return
-            time.sleep(max(0.0, self.begin + n / self.rate - time.monotonic()))
-            start = time.monotonic()
-            outcome = client.call(n)
-            with self.lock:
-                self.records.append((start, time.monotonic(), outcome))
 
     def finish(self):  # the failed calls
         if self.count is None:
@@ -132,9 +119,10 @@ def failover():
     load = Load()
     time.sleep(3)
     pid = int(sh("host", work, "1", "pid"))
+    exited = os.pidfd_open(pid)  # readable once h1 has exited, reaped or not
     killed = time.monotonic()
     os.kill(pid, 9)
-    dead = wait_until("h1 gone", 5, lambda: gone(pid))
+    dead = wait_until("h1 gone", 5, lambda: select.select([exited], [], [], 0)[0])
     down = wait_until("h1 taken out", 8, lambda: "2" not in states("host1"))
     time.sleep(3)
     failed, h1 = load.finish(), stats()[("svc_calc", "host1")]
@@ -149,8 +137,7 @@ def rolling_restart():
     load = Load()
     for h in HOSTS:
         def set_state(state):
-            for backend in ("svc_calc", "svc_echo"):
-                api(f"set server {backend}/host{h} state {state}")
+            api(f"set server svc_calc/host{h} state {state}; set server svc_echo/host{h} state {state}")
         set_state("maint")
         wait_until(f"h{h} drained", 10, lambda: all(r["scur"] == "0" for k, r in stats().items() if k[1] == f"host{h}"))
         began = time.monotonic()
@@ -176,7 +163,7 @@ def dead_accept_loop():
     down = wait_until("h1 taken out", 15, lambda: "2" not in states("host1"))
     before = stats()
     load = Load(count=400)
-    failed, answer = load.finish(), Client(direct=H1).call(1)
+    failed, answer = load.finish(), call(http.client.HTTPConnection(*H1, timeout=2), 1)
     print(f"accept loop ended after {len(silent)} silent connections; h1 out after {down - ended:.2f} s; "
           f"then {len(load.records)} calls through the proxy, {len(failed)} failed {failed[:3]}; h1 directly: {answer}")
     assert failed == [] and served(before, "host1") == 0 and answer is not True
@@ -186,12 +173,11 @@ def dead_accept_loop():
 
 def public_wsdl():
     before = stats()
+    client = Client()  # it connects again whenever a response closed the connection
     for path in ("calc", "echo"):
         for _ in range(2 * len(HOSTS)):
-            client = Client()
             client.request("GET", f"/{path}?wsdl")
             text = client.getresponse().read().decode()
-            client.close()
             assert re.findall(r'location="([^"]*)"', text) == [f"https://{PUBLIC}/{path}"], text
     answered = [served(before, f"host{h}") for h in HOSTS]
     print(f"WSDL responses per host: {answered}")

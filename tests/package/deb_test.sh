@@ -12,10 +12,9 @@ work=$root/build/deb-test
 packages=(libwsgate libwsgate-dev wsgate-demo)
 sudo=; [ "$(id -u)" -eq 0 ] || sudo=sudo
 fail() { echo "FAIL: $*" >&2; exit 1; }
+known() { dpkg-query -W -f='${Package} ' "${packages[@]}" 2>/dev/null || true; }
 
-for p in "${packages[@]}"; do
-  ! dpkg-query -W "$p" >/dev/null 2>&1 || fail "$p is installed already"
-done
+[ -z "$(known)" ] || fail "installed already: $(known)"
 ! pkg-config --exists wsgate || fail "a wsgate.pc is installed: $(pkg-config --variable=pcfiledir wsgate)"
 ! ldconfig -p | grep libwsgate || fail "a libwsgate is installed"
 mapfile -t debs < <("$root/scripts/package.sh")
@@ -25,29 +24,20 @@ for tag in $(awk '/^W: / {print $3}' "$root/build/deb/lintian.txt" | sort -u); d
   grep -q "\`$tag\`" "$root/README.md" || fail "lintian warning $tag is not explained in README.md"
 done
 
-rm -rf "$work"; mkdir -p "$work"
-demo=
-purge() {  # apt refuses the whole purge if one name is unknown to dpkg
-  [ -z "$demo" ] || kill "$demo" 2>/dev/null || true
-  local known; known=$(dpkg-query -W -f='${Package} ' "${packages[@]}" 2>/dev/null) || true
-  [ -z "$known" ] || $sudo apt-get purge -y -qq $known >/dev/null
-}
+# apt refuses the whole purge if one name is unknown to dpkg.
+purge() { [ -z "$(known)" ] || $sudo apt-get purge -y -qq $(known) >/dev/null; }
 trap purge EXIT
 trap 'exit 1' INT TERM HUP
 $sudo apt-get install -y -qq "${debs[@]}" >/dev/null
 files=$(dpkg -L "${packages[@]}")
 
 "$here/package_test.sh" "$here/host" "$work/hosts"
-port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-/usr/bin/wsgate-demo --port "$port" >"$work/demo.out" 2>&1 & demo=$!
-for _ in $(seq 100); do grep -qs listening "$work/demo.out" || ! kill -0 $demo 2>/dev/null && break; sleep 0.1; done
-DEMO_URL=http://127.0.0.1:$port "$root/tests/interop/curl_client.sh" || { cat "$work/demo.out"; fail "packaged demo"; }
-curl -fsS "http://127.0.0.1:$port/calc?wsdl" | grep "location=\"http://127.0.0.1:$port/calc\"" >/dev/null || fail "demo WSDL"
-kill -TERM $demo; wait $demo || fail "demo exited with $?"; demo=
+"$root/tests/interop/with_demo.sh" /usr/bin/wsgate-demo "$work/demo" "$root/tests/interop/curl_client.sh" ||
+  fail "packaged demo"
 
 purge
 trap - EXIT
-for p in "${packages[@]}"; do ! dpkg-query -W "$p" >/dev/null 2>&1 || fail "$p is still known to dpkg"; done
+[ -z "$(known)" ] || fail "still known to dpkg: $(known)"
 left=0
 while read -r f; do  # shared directories (/usr/lib) stay; files, links and our own directories go
   if { [ -e "$f" ] || [ -L "$f" ]; } && { [ ! -d "$f" ] || [[ $f == *wsgate* ]]; }; then echo "left: $f"; left=1; fi

@@ -4,9 +4,8 @@
 set -euo pipefail
 unit=$1 demo=$2 work=$3
 command -v systemd-analyze >/dev/null || { echo "systemd-analyze is missing (apt-get install systemd)"; exit 1; }
-rm -rf "$work"; mkdir -p "$work"
+rm -rf "$work"; mkdir -p "$work"; copy=$work/$(basename "$unit")
 sed -e "s|/usr/lib/wsgate-demo/wsgate-demo|$demo|" -e "s|^WorkingDirectory=.*|WorkingDirectory=$(dirname "$demo")|" \
-  "$unit" > "$work/$(basename "$unit")"
-grep -q "^ExecStart=$demo " "$work/$(basename "$unit")"
-out=$(systemd-analyze verify "$work/$(basename "$unit")" 2>&1) || { echo "$out"; exit 1; }
-[ -z "$out" ] || { echo "$out"; exit 1; }
+  "$unit" > "$copy"
+grep -q "^ExecStart=$demo " "$copy"
+out=$(systemd-analyze verify "$copy" 2>&1) && [ -z "$out" ] || { echo "$out"; exit 1; }

@@ -20,12 +20,9 @@ int main(int argc, char **argv)
                              "/sum -d '<s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Body>"
                              "<n:add xmlns:n=\"urn:wsgate-package-sum\"><a>40</a><b>2</b></n:add></s:Body></s:Envelope>'"
                              " | grep '<sum>42</sum>'";
-    bool answered = false;
-    if (gsoapws_init()) {
-        void *server = gsoapws_create("127.0.0.1", std::stoi(port));
-        answered = server && gsoapws_add_service(server, "/sum", Sum_entry, SUM_WSDL, false, 0) &&
-                   gsoapws_start(server, nullptr) && std::system(call.c_str()) == 0;
-        gsoapws_fini();
-    }
+    void *server = gsoapws_init() ? gsoapws_create("127.0.0.1", std::stoi(port)) : nullptr;
+    const bool answered = server && gsoapws_add_service(server, "/sum", Sum_entry, SUM_WSDL, false, 0) &&
+                          gsoapws_start(server, nullptr) && std::system(call.c_str()) == 0;
+    gsoapws_fini();
     return answered ? 0 : 1;
 }
