@@ -7,7 +7,6 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 
-#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <future>
@@ -27,8 +26,8 @@ static std::string Add(int port, int a, const char *path = "/test")
     return sum.empty() && client.ClosedByPeer(0ms) ? "closed" : sum;
 }
 
-// Random clients (complete, close idle, abort mid-head or mid-body, leave before or during a
-// response) on /test and on /spare, which is replaced all along, while oversized requests arrive;
+// Random clients (complete, close idle, ask for a WSDL, abort mid-head or mid-body, leave before or
+// during a response) on /test and on /spare, which is replaced all along, while oversized requests arrive;
 // then a stop with busy and idle connections, and an overflow of the connection queue.
 TEST(Hardening, MisbehavingClientsOversizedRequestsReplacementStopAndOverflowLeaveNothingBehind)
 {
@@ -69,7 +68,9 @@ TEST(Hardening, MisbehavingClientsOversizedRequestsReplacementStopAndOverflowLea
                 const int kind = big ? 3 : random() % 4, a = random() % 1000;
                 const std::string sum = kind == 0 ? Add(port, a, spare ? "/spare" : "/test") : std::to_string(a);
                 wrong += sum != std::to_string(a) && !(spare && sum == "closed");
-                e2e::Connection client(port);  // kinds 0 and 1: closed idle
+                e2e::Connection client(port);  // kind 0: closed idle
+                if (kind == 1)  // its WSDL looked up while /spare is replaced; left unread
+                    client.Get("/spare?wsdl");
                 const std::string request = "POST /test HTTP/1.1\r\nContent-Length: 999\r\n\r\n" + e2e::AddBody(a, 0);
                 if (kind == 2)  // abort mid-head or mid-body
                     client.Send(request.substr(0, random() % request.size()));
@@ -93,7 +94,7 @@ TEST(Hardening, MisbehavingClientsOversizedRequestsReplacementStopAndOverflowLea
     for (std::thread &thread : threads)
         thread.join();
     EXPECT_EQ(wrong, 0);
-    EXPECT_TRUE(e2e::WaitFor([&] { return e2e::Held() == running && e2e::CloseWaits(port) == 0; }));
+    EXPECT_TRUE(e2e::WaitFor([&] { return e2e::Held() == running; }));  // a socket left in CLOSE_WAIT counts
 
     e2e::HoldBlockCalls();
     std::deque<e2e::Connection> clients;  // three in held calls, two idle after an answer
@@ -119,9 +120,7 @@ TEST(Hardening, MisbehavingClientsOversizedRequestsReplacementStopAndOverflowLea
         ASSERT_TRUE(clients.emplace_back(port).IsOpen()) << i;
     EXPECT_TRUE(clients.back().ClosedByPeer(30s));
     EXPECT_FALSE(clients.front().ClosedByPeer(0ms));
-    const auto log = zeplog_recording::Records();
-    EXPECT_EQ(1, std::count_if(log.begin(), log.end(),
-                               [](auto &r) { return r.message == "ZEP_ThreadPool_Work() Failed!"; }));
+    EXPECT_EQ(zeplog_recording::Count(5, "ZEP_ThreadPool_Work() Failed!"), 1);
     clients.clear();  // the queued connections see EOF at once, so stop can drain, one at a time
     e2e::Stop(server, 60s);  // ThreadSanitizer takes seconds over them
     ASSERT_TRUE(gsoapws_start(server, &quick));

@@ -12,7 +12,6 @@ TEST(Formatter, RendersEachCase)
     const std::string kLong(1100, 'm');
     const Case cases[] = {
         {"NoArguments", "plain {0} text", {}, "plain  text"},
-        {"AddressAndPort", "ip:{0}, port:{1}", {A("10.0.0.1"), A(8080)}, "ip:10.0.0.1, port:8080"},
         {"OutOfOrderAndRepeated", "{1}{0}{1}", {A("a"), A(2)}, "2a2"},
         {"DoubledBraces", "{{0}}|{{0}", {A("a")}, "{0}|{0"},
         {"LoneBracesDropped", "}a}b}c{", {A("x")}, "abc"},

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -12,12 +10,8 @@ TEST(Exports, TheSevenFunctionsAndTheGsoapEnvironmentOnly)
     const std::set<std::string> ours = {"gsoapws_init",        "gsoapws_fini",  "gsoapws_create",
                                         "gsoapws_start",       "gsoapws_stop",
                                         "gsoapws_add_service", "gsoapws_delete_service"};
-    void *library = dlopen(WSGATE_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(nullptr, library) << dlerror();
-    for (const std::string &name : ours)
-        EXPECT_NE(nullptr, dlsym(library, name.c_str())) << name;
-    dlclose(library);
-
+    // That each of ours is exported, hardening_test and wsdl_publish_test show: they link the library
+    // and call all seven.
     FILE *nm = popen(WSGATE_NM " -D --defined-only -C --format=just-symbols " WSGATE_LIBRARY, "r");
     ASSERT_NE(nullptr, nm);
     for (char line[1024]; std::fgets(line, sizeof line, nm);) {

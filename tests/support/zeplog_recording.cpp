@@ -1,5 +1,6 @@
 #include "zeplog_recording.h"
 
+#include <algorithm>
 #include <climits>
 #include <mutex>
 
@@ -8,7 +9,7 @@ namespace {
 struct State {
     std::vector<zeplog_recording::Record> records;
     int threshold = INT_MIN, lookups = 0, releases = 0, thresholdQueries = 0;
-    int inits = 0, lastInitReserved = 0, finis = 0;
+    int inits = 0, finis = 0;
     std::string lastLookupName, lastInitFile;
 };
 
@@ -50,9 +51,23 @@ ZEPLOG_RECORDING_GETTER(int, ReleaseCount, releases)
 ZEPLOG_RECORDING_GETTER(int, ThresholdQueries, thresholdQueries)
 ZEPLOG_RECORDING_GETTER(int, InitCount, inits)
 ZEPLOG_RECORDING_GETTER(std::string, LastInitFile, lastInitFile)
-ZEPLOG_RECORDING_GETTER(int, LastInitReserved, lastInitReserved)
 ZEPLOG_RECORDING_GETTER(int, FiniCount, finis)
 #undef ZEPLOG_RECORDING_GETTER
+
+std::string Text()
+{
+    std::string text;
+    for (const Record &record : Records())
+        text += std::to_string(record.level) + " " + record.message + "\n";
+    return text;
+}
+
+long Count(int level, const std::string &message)
+{
+    const std::vector<Record> records = Records();
+    return std::count_if(records.begin(), records.end(),
+                         [&](const Record &r) { return r.level == level && r.message == message; });
+}
 
 }  // namespace zeplog_recording
 
@@ -78,9 +93,9 @@ void zeplog_write(ZEPLOG_HANDLE logger, int level, const char *message, const ch
     Update([=](State &s) { s.records.push_back({logger, level, OrEmpty(message), file, function, line}); });
 }
 
-int zeplog_init(const char *configFile, int reserved)
+int zeplog_init(const char *configFile, int)
 {
-    Update([=](State &s) { ++s.inits; s.lastInitReserved = reserved; s.lastInitFile = OrEmpty(configFile); });
+    Update([=](State &s) { ++s.inits; s.lastInitFile = OrEmpty(configFile); });
     return 0;
 }
 

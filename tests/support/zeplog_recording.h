@@ -23,13 +23,14 @@ struct Record {
 void Reset();                      // forgets records and counts; threshold back to INT_MIN
 void SetThreshold(int threshold);  // what zeplog_get_threshold answers from now on
 std::vector<Record> Records();     // every zeplog_write since Reset, in order, whatever the threshold
+std::string Text();                // the records as "level message" lines, in order
+long Count(int level, const std::string &message);  // records with exactly this level and message
 int LookupCount();                 // zeplog_get_logger calls
 std::string LastLookupName();      // "" if none, or if the name was null
 int ReleaseCount();                // zeplog_release_logger calls
 int ThresholdQueries();            // zeplog_get_threshold calls
 int InitCount();                   // zeplog_init calls
 std::string LastInitFile();        // "" if none, or if the name was null
-int LastInitReserved();            // second argument of the last zeplog_init
 int FiniCount();                   // zeplog_fini calls
 
 }  // namespace zeplog_recording

@@ -1,16 +1,12 @@
 #include "e2e.h"
 
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <thread>
-#include <utility>
 
 namespace e2e {
 namespace {
@@ -50,17 +46,6 @@ std::pair<long, long> Held()
 {
     using Dir = std::filesystem::directory_iterator;
     return {std::distance(Dir("/proc/self/fd"), Dir()), std::distance(Dir("/proc/self/task"), Dir())};
-}
-
-int CloseWaits(int port)
-{
-    std::ifstream table("/proc/net/tcp");
-    int count = 0;
-    unsigned local = 0, state = 0;
-    for (std::string line; std::getline(table, line);)
-        count += std::sscanf(line.c_str(), " %*d: %*x:%x %*x:%*x %x", &local, &state) == 2 &&
-                 local == static_cast<unsigned>(port) && state == TCP_CLOSE_WAIT;
-    return count;
 }
 
 std::string AddBody(int a, int b)

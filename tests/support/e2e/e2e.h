@@ -20,7 +20,6 @@ void Fini();
 // Polls pred until it holds or the bound passes; true when it held.
 bool WaitFor(const std::function<bool()> &pred, std::chrono::milliseconds bound = std::chrono::seconds(10));
 std::pair<long, long> Held();  // open descriptors, threads of this process
-int CloseWaits(int port);      // sockets on the local port in CLOSE_WAIT: the peer left, we never closed
 
 int TestEntry(struct soap *ctx);
 const char *TestWsdlPath();
