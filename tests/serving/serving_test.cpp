@@ -285,7 +285,11 @@ TEST_F(Serving, DedicatedPoolThatFailsAtStartRefusesOnlyItsServiceUntilARestart)
     ASSERT_TRUE(Start());
     EXPECT_EQ(e2e::Held().second, threads + 5 + 10);
     EXPECT_TRUE(Refused("/own"));
-    EXPECT_EQ(Call("/test", e2e::AddBody(1, 2), "sum"), "3");
+    e2e::Connection turning(port);  // a kept-alive connection turning to /own is refused alike
+    ASSERT_TRUE(turning.Post("/test", e2e::AddBody(1, 2)));
+    EXPECT_EQ(e2e::Element(turning.ReadResponse(), "sum"), "3");
+    ASSERT_TRUE(turning.Post("/own", e2e::AddBody(1, 2)));
+    EXPECT_TRUE(turning.ClosedByPeer());
     e2e::Stop(server);
     ASSERT_TRUE(Start());
     EXPECT_EQ(e2e::Held().second, threads + 5 + 2 + 10);
