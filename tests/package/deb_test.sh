@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # deb_test.sh: builds the Debian packages and checks them with lintian (every
-# warning left must be named in the README), installs them with apt on a
+# warning left must be named in docs/packaging.md), installs them with apt on a
 # machine that has no wsgate, builds and runs hosts against them with no path
 # given (package_test.sh), runs the packaged demo and calls it, then purges
 # them and checks that none of their files is left. It installs system-wide,
@@ -21,7 +21,7 @@ mapfile -t debs < <("$root/scripts/package.sh")
 [ ${#debs[@]} -eq 3 ] || fail "expected 3 packages: ${debs[*]}"
 lintian --fail-on error "${debs[@]}" | tee "$root/build/deb/lintian.txt"
 for tag in $(awk '/^W: / {print $3}' "$root/build/deb/lintian.txt" | sort -u); do
-  grep -q "\`$tag\`" "$root/README.md" || fail "lintian warning $tag is not explained in README.md"
+  grep -q "\`$tag\`" "$root/docs/packaging.md" || fail "lintian warning $tag is not explained in docs/packaging.md"
 done
 
 # apt refuses the whole purge if one name is unknown to dpkg.
