@@ -6,7 +6,6 @@
 #include "wsdl_get_handler.h"
 
 #include <stdsoap2.h>
-#include <sys/socket.h>
 
 #include <cstdint>
 #include <new>
@@ -65,9 +64,8 @@ bool gsoap_server::start(gsoap_start_server_param *param)
     m_masterSoap->send_timeout = settings.send_timeout;
     m_masterSoap->max_keep_alive = settings.max_keep_alive;
     m_masterSoap->bind_flags |= SO_REUSEADDR;
-    // A client gone before its response would otherwise raise SIGPIPE and
-    // kill the host; every connection context inherits this by copy.
-    m_masterSoap->socket_flags = MSG_NOSIGNAL;
+    // Every connection context inherits this by copy.
+    m_masterSoap->socket_flags = kSendFlags;
 
     m_listenSock = soap_bind(m_masterSoap, m_ip.c_str(), m_port, settings.backlog);
     if (!soap_valid_socket(m_listenSock)) {

@@ -1,0 +1,1 @@
+# zip packaging comes later
