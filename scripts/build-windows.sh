@@ -113,6 +113,9 @@ build_deps
 export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig PKG_CONFIG_PATH=
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+# ctest runs the test programs through Wine; the 64-bit loader by its own
+# name, since Debian's wine command prefers the 32-bit one.
+if [ "$arch" = i686 ]; then wine=wine; else wine=/usr/lib/wine/wine64; fi
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DWSGATE_WIN_PREFIX="$prefix" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+  -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 cmake --build "$build" -j"$jobs"
