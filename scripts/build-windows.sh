@@ -89,14 +89,16 @@ build_dep() {
 build_deps() {
   # Rebuilt only when the recipes or the sources change.
   local stamp
-  stamp=$( (echo "$arch"; cat "$root"/cmake/windows/deps/*/CMakeLists.txt "$cache"/src/*.dir) \
-          | sha256sum | cut -c1-16)
+  stamp=$( (echo "$arch"; declare -f build_deps; cat "$root"/cmake/windows/deps/*/CMakeLists.txt \
+            "$cache"/src/*.dir) | sha256sum | cut -c1-16)
   [ -f "$prefix/.built-$stamp" ] && return 0
   rm -rf "$prefix" "$cache/build-$arch"
   build_dep gsoap "$root/cmake/windows/deps/gsoap" -DGSOAP_SOURCE_DIR="$(cat "$cache/src/gsoap.dir")"
   build_dep tinyxml "$root/cmake/windows/deps/tinyxml" -DTINYXML_SOURCE_DIR="$(cat "$cache/src/tinyxml.dir")"
-  # Narrow characters: the log stand-in hands log4cplus UTF-8 bytes.
-  build_dep log4cplus "$(cat "$cache/src/log4cplus.dir")" -DUNICODE=OFF \
+  # Narrow characters: the log stand-in hands log4cplus UTF-8 bytes. No
+  # thread pool (it serves only asynchronous appenders): its destructor joins
+  # threads while the DLL unloads, under the loader lock, and hangs.
+  build_dep log4cplus "$(cat "$cache/src/log4cplus.dir")" -DUNICODE=OFF -DLOG4CPLUS_ENABLE_THREAD_POOL=OFF \
     -DLOG4CPLUS_BUILD_TESTING=OFF -DLOG4CPLUS_BUILD_LOGGINGSERVER=OFF -DWITH_UNIT_TESTS=OFF \
     -DLOG4CPLUS_ENABLE_DECORATED_LIBRARY_NAME=OFF
   build_dep googletest /usr/src/googletest -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON

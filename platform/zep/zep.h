@@ -17,7 +17,7 @@ extern "C" {
 
 /* Held by value inside ZEP_Mutex; always re-entrant. */
 #ifdef _WIN32
-/* Room for a CRITICAL_SECTION (six pointer-sized fields), so that users of
+/* Room for a CRITICAL_SECTION (24 bytes on 32-bit Windows, 40 on 64-bit), so that users of
  * this header need not include windows.h. */
 typedef struct ZEP_MUTEX {
     void *storage[6];

@@ -6,7 +6,8 @@
 
 // Every failure is reported as -1; callers only distinguish ZEP_OK.
 
-static_assert(sizeof(CRITICAL_SECTION) == sizeof(ZEP_MUTEX), "ZEP_MUTEX must hold a CRITICAL_SECTION");
+static_assert(sizeof(CRITICAL_SECTION) <= sizeof(ZEP_MUTEX) && alignof(CRITICAL_SECTION) <= alignof(ZEP_MUTEX),
+              "ZEP_MUTEX must hold a CRITICAL_SECTION");
 
 namespace {
 
