@@ -33,6 +33,9 @@ wineserver=/usr/lib/wine/wineserver
 [ -d "$WINEPREFIX" ] || "$wine" wineboot -i >/dev/null 2>&1
 "$wineserver" -k 2>/dev/null || true  # a server left by wineboot or an earlier run
 "$wineserver" -p
+# The first program of a fresh server starts Wine's own services, which keep
+# its output open: let that be a program whose output nobody waits for.
+"$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
 trap '"$wineserver" -k || true' EXIT
 
 status=0

@@ -8,7 +8,7 @@
 # Ctrl+C (SIGINT, which Wine delivers as CTRL_C_EVENT) must stop the demo
 # cleanly. Each line "<case>: FAIL" fails the run.
 set -euo pipefail
-bin=$1 wine=$2 work=$3
+bin=$(realpath "$1") wine=$2 work=$(realpath -m "$3")
 here=$(cd "$(dirname "$0")" && pwd)
 interop=$here/../interop
 rm -rf "$work"; mkdir -p "$work"
@@ -16,11 +16,11 @@ free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("12
 port=$(free_port)
 url=http://127.0.0.1:$port
 
-# start_demo <output file>: the pid of the demo on $port.
+# start_demo <output file>: the demo on $port, in the background ($!).
 start_demo() {
-  "$wine" "$bin/wsgate-demo.exe" --port "$port" --threads 4 >"$1" 2>&1 & echo $!
+  "$wine" "$bin/wsgate-demo.exe" --port "$port" --threads 4 >"$1" 2>&1 &
 }
-pid=$(start_demo "$work/demo.out")
+start_demo "$work/demo.out"; pid=$!
 trap 'kill -INT $pid 2>/dev/null || true' EXIT
 for _ in $(seq 600); do  # up to 60 s: Wine's first start in a fresh prefix is slow
   grep -qs listening "$work/demo.out" || ! kill -0 "$pid" 2>/dev/null && break; sleep 0.1; done
@@ -54,7 +54,7 @@ PY
 
 # Windows' SO_REUSEADDR lets a second listener bind a port in use, where
 # Linux refuses; what Wine does here is reported for docs/windows.md.
-second=$(start_demo "$work/second.out")
+start_demo "$work/second.out"; second=$!
 for _ in $(seq 300); do
   grep -qs -e listening -e cannot "$work/second.out" || ! kill -0 "$second" 2>/dev/null && break; sleep 0.1; done
 if grep -q listening "$work/second.out"; then echo "second demo on the same port: started (bound)"
