@@ -45,12 +45,20 @@ set(zip ${PROJECT_BINARY_DIR}/wsgate-windows.zip)
 add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/wsgate.lib
   COMMAND ${WSGATE_DLLTOOL} -d ${def} -D wsgate.dll -l ${PROJECT_BINARY_DIR}/wsgate.lib
   DEPENDS ${def} VERBATIM)
+set(staged_binaries ${stage}/bin/$<TARGET_FILE_NAME:wsgate> ${stage}/bin/$<TARGET_FILE_NAME:zep>
+    ${stage}/bin/$<TARGET_FILE_NAME:zeplog> ${stage}/bin/$<TARGET_FILE_NAME:wsgate-demo>)
+foreach(dll IN LISTS runtime_dlls)
+  get_filename_component(name ${dll} NAME)
+  list(APPEND staged_binaries ${stage}/bin/${name})
+endforeach()
 add_custom_command(OUTPUT ${zip}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage} ${zip}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}/bin ${stage}/include/wsgate ${stage}/lib
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:wsgate> $<TARGET_FILE:zep> $<TARGET_FILE:zeplog>
           ${runtime_dlls} $<TARGET_FILE:wsgate-demo> ${bin}/Calculator.wsdl ${bin}/Echo.wsdl
           ${bin}/log4cxx.properties ${stage}/bin/
+  # Debug information stays in the build folder.
+  COMMAND ${CMAKE_STRIP} --strip-debug ${staged_binaries}
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/public/include/wsgate/wsgate.h ${stage}/include/wsgate/
   COMMAND ${CMAKE_COMMAND} -E copy ${WSGATE_WIN_PREFIX}/include/stdsoap2.h ${stage}/include/
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_LINKER_FILE:wsgate> ${PROJECT_BINARY_DIR}/wsgate.lib ${def}
