@@ -15,8 +15,7 @@ bool Logger::isEnabled(int level) const
 void Logger::write(int level, const char *message, const char *file, const char *function,
                    int line) const
 {
-    if (isEnabled(level))
-        zeplog_write(_handle, level, message, file, function, line);
+    zeplog_write(_handle, level, message, file, function, line);
 }
 
 LogManager &LogManager::GetInstance()
@@ -35,7 +34,7 @@ Logger &LogManager::GetLogger()
 
 void LogStatement::log(const char *message) noexcept
 {
-    if (message)
+    if (message && _logger.isEnabled(_level))
         _logger.write(_level, message, _file, _function, _line);
 }
 

@@ -19,6 +19,7 @@ public:
     // Queries the library on every call, so a threshold change takes
     // effect at the next statement.
     bool isEnabled(int level) const;
+    // Writes without asking for the threshold: callers test isEnabled first.
     // file and function are kept by pointer: pass constants.
     void write(int level, const char *message, const char *file, const char *function,
                int line) const;
