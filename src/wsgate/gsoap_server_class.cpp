@@ -24,7 +24,8 @@ gsoap_server::gsoap_server(const std::string &ip, int port)
       m_masterSoap(nullptr),
       m_templateSoap(nullptr),
       m_started(false),
-      m_listenSock(-1)
+      m_listenSock(-1),
+      m_gsoapResponse(nullptr)
 {
 }
 
@@ -38,6 +39,16 @@ void gsoap_server::release_listening_socket()
 {
     closesocket_portable(m_listenSock);
     m_listenSock = -1;
+}
+
+int gsoap_server::send_response_head(struct soap *ctx, int status, ULONG64 count)
+{
+    gsoap_server *server = static_cast<gsoap_server *>(ctx->user);
+    // A call that was inside its service when the stop began is answered,
+    // and its client told that the connection ends with it.
+    if (server->m_waiting.stopping())
+        ctx->keep_alive = 0;
+    return server->m_gsoapResponse(ctx, status, count);
 }
 
 bool gsoap_server::start(gsoap_start_server_param *param)
@@ -61,6 +72,8 @@ bool gsoap_server::start(gsoap_start_server_param *param)
     soap_init2(m_masterSoap, SOAP_IO_KEEPALIVE | SOAP_C_UTFSTRING, SOAP_IO_KEEPALIVE | SOAP_C_UTFSTRING);
     m_masterSoap->user = this;
     m_masterSoap->fget = wsdl_get_handler;
+    m_gsoapResponse = m_masterSoap->fresponse;
+    m_masterSoap->fresponse = send_response_head;
     m_masterSoap->recv_timeout = settings.recv_timeout;
     m_masterSoap->send_timeout = settings.send_timeout;
     m_masterSoap->max_keep_alive = settings.max_keep_alive;
@@ -99,6 +112,7 @@ bool gsoap_server::start(gsoap_start_server_param *param)
         return false;
     }
 
+    m_waiting.open();
     m_started = true;
     m_serviceMap.StartAllThreadPools();
 
@@ -125,6 +139,10 @@ void gsoap_server::stop()
         release_listening_socket();
         LOG_PROGRESS("Close accepter socket");
     }
+    // Left alone, a kept-alive connection between requests, or a client that
+    // sends nothing, would hold its worker, and so the drains, until
+    // recv_timeout.
+    m_waiting.shut_down();
 
     m_serviceMap.StopAllThreadPools();
     m_threadPool.Drain();
@@ -158,9 +176,10 @@ void gsoap_server::unregister_service(const char *uri)
 int gsoap_server::dispatch_request(struct soap *ctx)
 {
     soap_begin(ctx);
+    waiting_sockets::wait head(m_waiting, ctx->socket);
     // A GET is answered inside this step by wsdl_get_handler and always
     // reports non-zero, so it never reaches the lookup.
-    if (soap_begin_recv(ctx) != 0)
+    if (!head.joined() || soap_begin_recv(ctx) != 0 || !head.leave())
         return -1;
     // The first request is served before the countdown starts, hence limit
     // - 1; unsigned, so a countdown started at 0 never reaches 0 again.

@@ -109,7 +109,7 @@ TEST(Hardening, MisbehavingClientsOversizedRequestsReplacementStopAndOverflowLea
     e2e::ReleaseBlockCalls();
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(e2e::Element(clients[i].ReadResponse(), "result"), std::to_string(i));
-    EXPECT_EQ(stop.wait_for(10s), std::future_status::ready);  // after the receive time-outs
+    EXPECT_EQ(stop.wait_for(10s), std::future_status::ready);  // the idle two closed at once
     clients.clear();
     EXPECT_TRUE(e2e::WaitFor([&] { return e2e::Held() == before; }));
 

@@ -256,7 +256,7 @@ TEST_F(Serving, StartVariantsAndTheFinalFiniStopsEveryServer)
     EXPECT_EQ(e2e::Held(), held);  // listening sockets closed too
 }
 
-// Stop waiting for held requests and idle connections is in hardening_test, against the shipped library.
+// Stop with held requests and idle connections is in graceful_stop_test and hardening_test.
 TEST_F(Serving, StopLogsTheCycleInOrderAndLeavesNothingBehind)
 {
     const auto held = e2e::Held();

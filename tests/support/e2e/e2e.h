@@ -13,10 +13,12 @@ struct soap;
 namespace e2e {
 
 int FreePort();  // a port nobody listens on right now (bound to 0, read back, released)
-// gsoapws_stop and gsoapws_fini, bounded: one that has not returned in time ends the process with a
-// line naming it, so that the test fails at once instead of at ctest's time-out.
+// Runs body on this thread, bounded: one that has not returned in time ends the process with a line
+// naming call, so that the test fails at once instead of at ctest's time-out.
+void Bounded(const char *call, std::chrono::seconds bound, const std::function<void()> &body);
+// gsoapws_stop and gsoapws_fini, bounded.
 void Stop(void *server, std::chrono::seconds bound = std::chrono::seconds(10));
-void Fini();
+void Fini(std::chrono::seconds bound = std::chrono::seconds(10));
 // Polls pred until it holds or the bound passes; true when it held.
 bool WaitFor(const std::function<bool()> &pred, std::chrono::milliseconds bound = std::chrono::seconds(10));
 std::pair<long, long> Held();  // open descriptors, threads of this process
