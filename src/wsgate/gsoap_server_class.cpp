@@ -146,7 +146,7 @@ bool gsoap_server::register_service(const char *uri, gsoapws_service_entry entry
                                     const char *wsdl_path, bool use_pool, int pool_size)
 {
     LOG_PROGRESS("Add a Service for uri = {0}", uri);
-    return m_serviceMap.AddService(uri, entry, wsdl_path, use_pool, pool_size, m_started);
+    return m_serviceMap.AddService(uri, entry, wsdl_path, use_pool, pool_size);
 }
 
 void gsoap_server::unregister_service(const char *uri)
