@@ -42,7 +42,7 @@ public:
     ThreadPoolInfo &operator=(const ThreadPoolInfo &) = delete;
 
     // True when the workers are running (or already were).
-    bool Start() { return m_pool.Create(m_threadCount, 2048) == 0; }
+    bool Start() { return m_pool.Create(m_threadCount, ThreadPool::kQueueBound) == 0; }
     // Drains and destroys; never from one of this pool's workers.
     void Stop()
     {
@@ -58,7 +58,10 @@ private:
 
 class ServiceMap {
 public:
-    ServiceMap() : m_poolsStarted(false), m_sharedPool(10) {}
+    // Workers of the pool that serves every service without one of its own.
+    static const int kSharedPoolSize = 10;
+
+    ServiceMap() : m_poolsStarted(false), m_sharedPool(kSharedPoolSize) {}
     // Stops nothing: the owning server stops every pool first.
     ~ServiceMap() = default;
     ServiceMap(const ServiceMap &) = delete;

@@ -14,7 +14,6 @@
 namespace {
 
 const gsoap_start_server_param kDefaultParam = {100, 60, 60, 10, 100};
-const int kMaxQueueSize = 2048;
 
 }  // namespace
 
@@ -88,7 +87,7 @@ bool gsoap_server::start(gsoap_start_server_param *param)
         return false;
     }
 
-    if (m_threadPool.Create(settings.thread_num + 1, kMaxQueueSize) != 0) {
+    if (m_threadPool.Create(settings.thread_num + 1, ThreadPool::kQueueBound) != 0) {
         LOG_FAILURE("ThreadPool Create Failed!");
         stop();
         release_listening_socket();

@@ -3,8 +3,9 @@
 #ifndef WSGATE_TESTS_E2E_H
 #define WSGATE_TESTS_E2E_H
 
+#include "wait.h"
+
 #include <chrono>
-#include <functional>
 #include <string>
 #include <utility>
 
@@ -17,8 +18,6 @@ int FreePort();  // a port nobody listens on right now (bound to 0, read back, r
 // line naming it, so that the test fails at once instead of at ctest's time-out.
 void Stop(void *server, std::chrono::seconds bound = std::chrono::seconds(10));
 void Fini();
-// Polls pred until it holds or the bound passes; true when it held.
-bool WaitFor(const std::function<bool()> &pred, std::chrono::milliseconds bound = std::chrono::seconds(10));
 std::pair<long, long> Held();  // open descriptors, threads of this process
 
 int TestEntry(struct soap *ctx);
