@@ -6,6 +6,7 @@
 # including a case of 1,000 slow kept-alive clients. Builds what it
 # needs (Release, build/bench), runs everything on this machine over loopback,
 # prints one table and writes it as Markdown to the file it names at the end.
+# Installs the Debian packages it needs first (scripts/install-deps.sh --bench).
 #
 #   bench/run.sh [--quick] [--alloc] [--out FILE]
 #     --quick   1 run of 3 s per case (smoke check); default 3 runs of 10 s,
@@ -27,7 +28,7 @@ while (($#)); do
         --quick) runs=1 duration=3 warmup=1 ;;
         --alloc) alloc=1 ;;
         --out) out=$2; shift ;;
-        -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; exit 0 ;;
         *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
     esac
     shift
@@ -47,9 +48,7 @@ ALLOC_VARIANTS=(
     "notrim" "glibc.malloc.trim_threshold=268435456"
 )
 
-for tool in cmake wrk nginx haproxy taskset curl /usr/bin/python3; do
-    command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (apt-get install wrk nginx haproxy)" >&2; exit 1; }
-done
+"$root/scripts/install-deps.sh" --bench --sudo
 
 echo "== building (Release) in $build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DWSGATE_BUILD_TESTS=OFF \

@@ -30,7 +30,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 public= cert= bind='*:443' plain= maxconn=4000 lua=$here/wsdl_address.lua reuse=0
 backends=() services=()
-usage() { sed -n '2,28p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0" >&2; exit 2; }
+refuse() { echo "render.sh: $*" >&2; exit 2; }
 while (($#)); do
     [[ $1 == --reuse ]] && { reuse=1; shift; continue; }
     (($# >= 2)) || usage
@@ -50,6 +51,28 @@ done
 [[ -n $public && -n $cert ]] || usage
 ((${#backends[@]})) || backends=(127.0.0.1:8080)
 ((${#services[@]})) || services=(/calc=10 /echo=4)
+
+# Everything is checked before the first line is written, so a refused
+# command leaves no partial configuration behind; nothing reaches the
+# configuration that could end its line or its word.
+number='[1-9][0-9]{0,5}'
+host='([A-Za-z0-9][A-Za-z0-9.-]*|\[[0-9A-Fa-f:.]+\])'
+port() { [[ $1 =~ :([0-9]{1,5})$ ]] && ((BASH_REMATCH[1] >= 1 && BASH_REMATCH[1] <= 65535)); }
+[[ $public =~ ^$host(:[0-9]+)?$ ]] && { [[ $public != *:* ]] || port "$public"; } ||
+    refuse "--public takes NAME[:PORT], not '$public'"
+[[ $bind =~ ^(\*|$host):[0-9]+$ ]] && port "$bind" || refuse "--bind takes ADDR:PORT, not '$bind'"
+[[ -z $plain ]] || { [[ $plain =~ ^(\*|$host):[0-9]+$ ]] && port "$plain"; } ||
+    refuse "--plain takes ADDR:PORT, not '$plain'"
+for b in "${backends[@]}"; do
+    [[ $b =~ ^$host:[0-9]+$ ]] && port "$b" || refuse "--backend takes HOST:PORT, not '$b'"
+done
+for s in "${services[@]}"; do
+    [[ $s =~ ^/[A-Za-z0-9._~/-]*=$number$ ]] || refuse "--service takes PATH=N (N workers, 1 or more), not '$s'"
+done
+[[ $maxconn =~ ^$number$ ]] || refuse "--maxconn takes a number, not '$maxconn'"
+for f in "$cert" "$lua"; do
+    [[ $f =~ ^[^[:space:][:cntrl:]]+$ ]] || refuse "a file name with blanks or control characters: '$f'"
+done
 
 cat <<EOF
 # Rendered by deploy/proxy/render.sh; edit the script's arguments, not this file.
@@ -127,7 +150,6 @@ cat <<EOF
 EOF
 for s in "${services[@]}"; do
     path=${s%%=*} workers=${s#*=} name=${s%%=*}; name=${name//[^A-Za-z0-9]/_}
-    [[ $workers =~ ^[1-9][0-9]*$ ]] || { echo "render.sh: bad worker count in $s" >&2; exit 2; }
     spare=$((workers >= 2 ? (workers + 4) / 5 : 0))
     # One backend per service: each of a host's pools gets a cap of its own,
     # which a connection carrying requests for two services would blur.

@@ -14,7 +14,6 @@
 namespace {
 
 const gsoap_start_server_param kDefaultParam = {100, 60, 60, 10, 100};
-const int kMaxQueueSize = 2048;
 
 }  // namespace
 
@@ -101,7 +100,7 @@ bool gsoap_server::start(gsoap_start_server_param *param)
         return false;
     }
 
-    if (m_threadPool.Create(settings.thread_num + 1, kMaxQueueSize) != 0) {
+    if (m_threadPool.Create(settings.thread_num + 1, ThreadPool::kQueueBound) != 0) {
         LOG_FAILURE("ThreadPool Create Failed!");
         stop();
         release_listening_socket();
@@ -164,7 +163,7 @@ bool gsoap_server::register_service(const char *uri, gsoapws_service_entry entry
                                     const char *wsdl_path, bool use_pool, int pool_size)
 {
     LOG_PROGRESS("Add a Service for uri = {0}", uri);
-    return m_serviceMap.AddService(uri, entry, wsdl_path, use_pool, pool_size, m_started);
+    return m_serviceMap.AddService(uri, entry, wsdl_path, use_pool, pool_size);
 }
 
 void gsoap_server::unregister_service(const char *uri)

@@ -2,7 +2,7 @@
 # (scripts/cluster.sh): spread, failover, rolling restart, a dead accept loop
 # and the public WSDL address.
 #   multihost_test.py CASE CLUSTER_SH WSGATE_DEMO WORK_DIR [--reuse]
-import csv, ctypes, http.client, itertools, os, re, resource, select, socket, ssl, subprocess, sys, threading, time
+import csv, ctypes, http.client, itertools, os, re, resource, select, shutil, socket, ssl, subprocess, sys, threading, time
 
 case, cluster, demo, work, *proxy_options = sys.argv[1:]
 PUBLIC, PROXY, H1 = "soap.wsgate.test", ("198.51.100.10", 443), ("198.51.100.11", 8080)
@@ -185,6 +185,7 @@ def public_wsdl():
 
 
 home = os.open("/proc/self/ns/net", os.O_RDONLY)
+shutil.rmtree(work, ignore_errors=True)  # the test's own directory, whatever an earlier run left there
 sh("up", work, "--hosts", str(len(HOSTS)), "--demo", demo, "--owner", str(os.getpid()), *proxy_options)
 try:
     Client.context = ssl.create_default_context(cafile=f"{work}/proxy/ca.pem")

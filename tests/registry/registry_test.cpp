@@ -36,7 +36,9 @@ bool ServesWsdl(void *server)
 
 class Registry : public ::testing::Test {
 protected:
-    void SetUp() override { zep_fault_reset(); zeplog_recording::Reset(); }
+    // The map's pools run as under a started server.
+    void SetUp() override { zep_fault_reset(); zeplog_recording::Reset(); m_map.StartAllThreadPools(); }
+    void TearDown() override { m_map.StopAllThreadPools(); }
 
     NoopItem m_item;  // outlives the pool drains that may run it
     ServiceMap m_map;
@@ -47,10 +49,10 @@ protected:
 // it under the pools' lock (lookups wait) until its item ends; a handle taken before keeps it alive.
 TEST_F(Registry, DedicatedPoolsAreKeptDrainedWhileLookupsWaitOrLostWithAFailedReplacement)
 {
-    ASSERT_TRUE(m_map.AddService("/f", EntryA, "a.wsdl", true, 1, true));
+    ASSERT_TRUE(m_map.AddService("/f", EntryA, "a.wsdl", true, 1));
     ObjectPtrT<ThreadPoolInfo> earlier = m_map.GetServiceThreadPool("/f");
     zep_fault_fail_thread_create(1);
-    EXPECT_FALSE(m_map.AddService("/f", EntryB, "b.wsdl", true, 2, true));
+    EXPECT_FALSE(m_map.AddService("/f", EntryB, "b.wsdl", true, 2));
     EXPECT_FALSE(m_map.GetService("/f").IsValid() || m_map.GetServiceThreadPool("/f").IsValid());
     EXPECT_EQ("", m_map.GetServiceWsdl("/f"));
     EXPECT_NE(0, earlier->Work(&m_item)) << "the earlier pool must be stopped";
@@ -60,9 +62,9 @@ TEST_F(Registry, DedicatedPoolsAreKeptDrainedWhileLookupsWaitOrLostWithAFailedRe
         void Run() override { running = true; ran = e2e::WaitFor([this] { return release.load(); }); }
         std::atomic<bool> running{false}, release{false}, ran{false};
     };
-    ASSERT_TRUE(m_map.AddService("/s", EntryA, "a.wsdl", true, 2, true));
+    ASSERT_TRUE(m_map.AddService("/s", EntryA, "a.wsdl", true, 2));
     ObjectPtrT<ThreadPoolInfo> pool = m_map.GetServiceThreadPool("/s");
-    ASSERT_TRUE(m_map.AddService("/S", EntryB, "b.wsdl", true, 0, true));
+    ASSERT_TRUE(m_map.AddService("/S", EntryB, "b.wsdl", true, 0));
     EXPECT_EQ(EntryB, m_map.GetService("/s")->GetEntry());  // the key folds ASCII case
     EXPECT_EQ(pool.operator->(), m_map.GetServiceThreadPool("/s").operator->());
     for (bool replace : {true, false}) {
@@ -70,7 +72,7 @@ TEST_F(Registry, DedicatedPoolsAreKeptDrainedWhileLookupsWaitOrLostWithAFailedRe
         ASSERT_EQ(0, pool->Work(&item));
         ASSERT_TRUE(e2e::WaitFor([&] { return item.running.load(); }));
         auto change = std::async(std::launch::async, [&] {
-            replace ? (void)m_map.AddService("/s", EntryA, "c.wsdl", true, 1, true) : m_map.RemoveService("/S");
+            replace ? (void)m_map.AddService("/s", EntryA, "c.wsdl", true, 1) : m_map.RemoveService("/S");
         });
         EXPECT_TRUE(e2e::WaitFor([&] { return pool->Work(&m_item) == -100; }));  // draining
         auto lookup = std::async(std::launch::async, [&] { return m_map.GetServiceThreadPool("/s"); });
@@ -82,7 +84,7 @@ TEST_F(Registry, DedicatedPoolsAreKeptDrainedWhileLookupsWaitOrLostWithAFailedRe
         pool = lookup.get();
         EXPECT_EQ(replace, pool.IsValid() && pool->Work(&m_item) == 0);
     }
-    EXPECT_TRUE(m_map.AddService("/s", EntryA, "a.wsdl", true, -3, true));
+    EXPECT_TRUE(m_map.AddService("/s", EntryA, "a.wsdl", true, -3));
     EXPECT_FALSE(m_map.GetServiceThreadPool("/s").IsValid()) << "runs on the shared pool";
 }
 

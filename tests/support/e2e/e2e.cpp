@@ -33,15 +33,6 @@ int FreePort()
     return ntohs(address.sin_port);
 }
 
-bool WaitFor(const std::function<bool()> &pred, std::chrono::milliseconds bound)
-{
-    for (const auto deadline = std::chrono::steady_clock::now() + bound; !pred();
-         std::this_thread::sleep_for(std::chrono::milliseconds(5)))
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-    return true;
-}
-
 std::pair<long, long> Held()
 {
     using Dir = std::filesystem::directory_iterator;

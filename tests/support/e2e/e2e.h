@@ -3,8 +3,9 @@
 #ifndef WSGATE_TESTS_E2E_H
 #define WSGATE_TESTS_E2E_H
 
+#include "wait.h"
+
 #include <chrono>
-#include <functional>
 #include <string>
 #include <utility>
 
@@ -19,8 +20,6 @@ void Bounded(const char *call, std::chrono::seconds bound, const std::function<v
 // gsoapws_stop and gsoapws_fini, bounded.
 void Stop(void *server, std::chrono::seconds bound = std::chrono::seconds(10));
 void Fini(std::chrono::seconds bound = std::chrono::seconds(10));
-// Polls pred until it holds or the bound passes; true when it held.
-bool WaitFor(const std::function<bool()> &pred, std::chrono::milliseconds bound = std::chrono::seconds(10));
 std::pair<long, long> Held();  // open descriptors, threads of this process
 
 int TestEntry(struct soap *ctx);
