@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The demo host the way production runs it: behind HAProxy, which terminates
 # TLS (a throwaway certificate), buffers requests, caps the connections to
-# each host and publishes the WSDLs with its own address. Builds like
+# each host and tells the hosts the address clients called. Builds like
 # scripts/demo.sh, then runs everything in the foreground; Ctrl+C stops it.
 #
 #   scripts/demo-proxy.sh [--port N] [--hosts N] [--host-port N]

@@ -2,8 +2,9 @@
 # Writes an HAProxy configuration for wsgate hosts to stdout.
 #
 #   render.sh --public NAME[:PORT] --cert FILE [options] > haproxy.cfg
-#     --public NAME[:PORT]  the address clients use; each WSDL is published
-#                           as https://NAME[:PORT]/<path>
+#     --public NAME[:PORT]  the address clients use: each WSDL is published
+#                           as https://<the Host the client sent>/<path>, or
+#                           https://NAME[:PORT]/<path> when it sent none
 #     --cert FILE           PEM file with the certificate chain and its key
 #     --bind ADDR:PORT      TLS listener (default *:443)
 #     --plain ADDR:PORT     an extra plain-HTTP listener (e.g. loopback for
@@ -14,7 +15,6 @@
 #                           host; repeat (default: the demo, /calc=10 /echo=4).
 #                           Services on a host's shared pool split its 10.
 #     --maxconn N           client connections the proxy holds (default 4000)
-#     --lua FILE            wsdl_address.lua (default: the one beside this script)
 #     --reuse               keep idle connections to the hosts and share them
 #                           between clients (about 2x the throughput), at the
 #                           price of slow host stops: see the README
@@ -23,8 +23,7 @@
 # maxconn; a request beyond waits in the proxy's queue for 1 s, then gets 503),
 # so the host's pool always has a free worker for the next connection.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-public= cert= bind='*:443' plain= maxconn=4000 lua=$here/wsdl_address.lua reuse=0
+public= cert= bind='*:443' plain= maxconn=4000 reuse=0
 backends=() services=()
 usage() { sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 while (($#)); do
@@ -38,7 +37,6 @@ while (($#)); do
         --backend) backends+=("$2") ;;
         --service) services+=("$2") ;;
         --maxconn) maxconn=$2 ;;
-        --lua) lua=$2 ;;
         *) usage ;;
     esac
     shift 2
@@ -56,7 +54,6 @@ global
     # two threads, 8,700 with one). One thread serves far more than a host.
     nbthread 1
     log stdout format short local0 info
-    lua-load $lua
     ssl-default-bind-options ssl-min-ver TLSv1.2 no-tls-tickets
 
 defaults
@@ -109,7 +106,17 @@ echo "    maxconn $maxconn"
 paths=()
 for s in "${services[@]}"; do paths+=("${s%%=*}"); done
 cat <<EOF
-    http-request set-var(txn.wsdl) bool(true) if METH_GET { query -m str wsdl }
+    # Where the client sent its request: a host publishes it in each WSDL
+    # (Forwarded first, then X-Forwarded-Host, then Host). The proxy alone
+    # knows it, so whatever a client sent under these names is replaced:
+    # the address comes from the Host the client connected with (the public
+    # name when it sent none) and the scheme from the listener, never from
+    # a header a client or a proxy of its own made up.
+    http-request del-header Forwarded
+    http-request set-header X-Forwarded-Host %[req.fhdr(host)] if { req.fhdr(host) -m found }
+    http-request set-header X-Forwarded-Host $public unless { req.fhdr(host) -m found }
+    http-request set-header X-Forwarded-Proto https if { ssl_fc }
+    http-request set-header X-Forwarded-Proto http unless { ssl_fc }
     # A host closes a connection for an unknown path without a word.
     http-request deny deny_status 404 unless { path -i ${paths[*]} }
 EOF
@@ -118,8 +125,6 @@ for s in "${services[@]}"; do
     echo "    use_backend svc$name if { path -i $path }"
 done
 cat <<EOF
-    http-response wait-for-body time 2s if { var(txn.wsdl) -m bool } { status 200 }
-    http-response lua.wsdl_public_address https://$public if { var(txn.wsdl) -m bool } { status 200 }
 EOF
 for s in "${services[@]}"; do
     path=${s%%=*} workers=${s#*=} name=${s%%=*}; name=${name//[^A-Za-z0-9]/_}

@@ -1,8 +1,10 @@
 # Clients for the tests of the demo behind the proxy (run by with_proxy.sh):
-#   proxy_clients.py shelter|burst|stop|zeep
+#   proxy_clients.py shelter|burst|stop|zeep|big_wsdl|forged_headers
 import asyncio
 import collections
+import http.client
 import os
+import re
 import resource
 import select
 import signal
@@ -128,6 +130,44 @@ async def zeep():
             break
         assert time.monotonic() < deadline, text
         time.sleep(0.1)
+
+
+def get_wsdl(variable, path, headers=None):
+    """The body of a GET of path?wsdl at the address of a URL in the environment."""
+    url = urllib.parse.urlsplit(os.environ[variable])
+    if url.scheme == "https":
+        client = http.client.HTTPSConnection(url.hostname, url.port, timeout=30,
+                                             context=ssl.create_default_context(cafile=os.environ["PROXY_CA"]))
+    else:
+        client = http.client.HTTPConnection(url.hostname, url.port, timeout=30)
+    client.request("GET", f"/{path}?wsdl", headers=headers or {})
+    response = client.getresponse()
+    assert response.status == 200, response.status
+    return response.read().decode()
+
+
+async def big_wsdl():
+    """A WSDL of about 1 MB passes through the proxy whole, with the public address."""
+    with open("Echo.wsdl") as wsdl:  # the demo reads it afresh for every request
+        text = wsdl.read()
+    filler = "".join(f'<complexType name="Filler{i}"><sequence><element name="field{i}" type="xsd:string"/>'
+                     f'</sequence></complexType>\n' for i in range(9000))
+    with open("Echo.wsdl", "w") as wsdl:
+        wsdl.write(text.replace("</schema>", filler + "</schema>", 1))
+    direct, proxied = get_wsdl("DEMO_URL", "echo"), get_wsdl("PROXY_URL", "echo")
+    print(f"WSDL of {len(proxied)} bytes through the proxy")
+    assert len(proxied) > 1_000_000
+    assert proxied == direct.replace(os.environ["DEMO_URL"] + "/echo", os.environ["PROXY_URL"] + "/echo"), \
+        re.findall(r'location="([^"]*)"', proxied)
+
+
+async def forged_headers():
+    """Address headers a client sends are replaced by the proxy's: the WSDL names where it was called."""
+    forged = {"Forwarded": "host=evil.example;proto=http", "X-Forwarded-Host": "evil.example",
+              "X-Forwarded-Proto": "http"}
+    for variable, want in (("PROXY_URL", os.environ["PROXY_URL"]), ("PROXY_PLAIN", os.environ["PROXY_PLAIN"])):
+        locations = re.findall(r'location="([^"]*)"', get_wsdl(variable, "calc", forged))
+        assert locations == [want + "/calc"], (variable, locations)
 
 
 soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
