@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config gsoap libgsoap-dev libtinyxml-dev liblog4cxx-dev
           libgtest-dev libgmock-dev libbenchmark-dev clang python3-zeep curl wrk
-          php-cli php-soap nodejs dpkg-dev file lintian haproxy openssl systemd iproute2)
+          php-cli php-soap nodejs dpkg-dev file lintian haproxy openssl systemd iproute2
+          python3-prometheus-client)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -15,6 +15,8 @@
 #                           host; repeat (default: the demo, /calc=10 /echo=4).
 #                           Services on a host's shared pool split its 10.
 #     --maxconn N           client connections the proxy holds (default 4000)
+#     --metrics ADDR:PORT|off  the Prometheus exporter's plain-HTTP listener,
+#                           GET /metrics (default 127.0.0.1:8404); off: none
 #     --reuse               keep idle connections to the hosts and share them
 #                           between clients (about 2x the throughput), at the
 #                           price of slow host stops: see the README
@@ -23,9 +25,9 @@
 # maxconn; a request beyond waits in the proxy's queue for 1 s, then gets 503),
 # so the host's pool always has a free worker for the next connection.
 set -euo pipefail
-public= cert= bind='*:443' plain= maxconn=4000 reuse=0
+public= cert= bind='*:443' plain= maxconn=4000 reuse=0 metrics=127.0.0.1:8404
 backends=() services=()
-usage() { sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 while (($#)); do
     [[ $1 == --reuse ]] && { reuse=1; shift; continue; }
     (($# >= 2)) || usage
@@ -37,11 +39,17 @@ while (($#)); do
         --backend) backends+=("$2") ;;
         --service) services+=("$2") ;;
         --maxconn) maxconn=$2 ;;
+        --metrics) metrics=$2 ;;
         *) usage ;;
     esac
     shift 2
 done
 [[ -n $public && -n $cert ]] || usage
+# An address and a port HAProxy binds as they stand: nothing that could end
+# the line and add configuration of its own.
+[[ $metrics == off || $metrics =~ ^([A-Za-z0-9._-]+|\[[0-9A-Fa-f:.]+\]|\*):[0-9]{1,5}$ ]] &&
+    [[ $metrics == off || 10#${metrics##*:} -ge 1 && 10#${metrics##*:} -le 65535 ]] ||
+    { echo "render.sh: --metrics takes ADDR:PORT or off, not '$metrics'" >&2; exit 2; }
 ((${#backends[@]})) || backends=(127.0.0.1:8080)
 ((${#services[@]})) || services=(/calc=10 /echo=4)
 
@@ -147,3 +155,16 @@ EOF
         echo "    server host$i $b maxconn $cap$( ((reuse)) && echo " pool-max-conn $cap")"
     done
 done
+if [[ $metrics != off ]]; then
+    cat <<EOF
+
+# HAProxy's own Prometheus exporter: per service (backend) the calls by
+# status class, queue length and time, response times and the hosts up.
+# Plain HTTP on an address of its own, for the scraper only.
+frontend metrics
+    bind $metrics
+    http-request set-log-level silent
+    http-request use-service prometheus-exporter if { path /metrics }
+    http-request deny deny_status 404
+EOF
+fi

@@ -1,5 +1,5 @@
 # Clients for the tests of the demo behind the proxy (run by with_proxy.sh):
-#   proxy_clients.py shelter|burst|stop|zeep|big_wsdl|forged_headers
+#   proxy_clients.py shelter|burst|stop|zeep|big_wsdl|forged_headers|metrics
 import asyncio
 import collections
 import http.client
@@ -13,6 +13,9 @@ import subprocess
 import sys
 import time
 import urllib.parse
+import urllib.request
+
+import prometheus_client.parser
 
 ENVELOPE = ('<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/"><s:Body>'
             '<c:add xmlns:c="urn:wsgate-demo-calc"><a>2</a><b>3</b></c:add></s:Body></s:Envelope>').encode()
@@ -168,6 +171,30 @@ async def forged_headers():
     for variable, want in (("PROXY_URL", os.environ["PROXY_URL"]), ("PROXY_PLAIN", os.environ["PROXY_PLAIN"])):
         locations = re.findall(r'location="([^"]*)"', get_wsdl(variable, "calc", forged))
         assert locations == [want + "/calc"], (variable, locations)
+
+
+def scrape():
+    """The exporter's samples, by name and sorted labels; the text must parse as the Prometheus format."""
+    with urllib.request.urlopen(os.environ["PROXY_METRICS"], timeout=10) as response:
+        assert response.status == 200 and response.headers["Content-Type"].startswith("text/plain"), response.headers
+        text = response.read().decode()
+    return {(s.name, tuple(sorted(s.labels.items()))): s.value
+            for family in prometheus_client.parser.text_string_to_metric_families(text) for s in family.samples}
+
+
+async def metrics():
+    """Calls through the proxy move their service's counters in the scraped metrics."""
+    def answered(samples, service):
+        return samples[("haproxy_backend_http_responses_total", (("code", "2xx"), ("proxy", service)))]
+    before = scrape()
+    reader, writer = await open_tls()
+    for _ in range(5):
+        assert (await call(reader, writer))[0] == 200
+    writer.close()
+    after = scrape()
+    print(f"2xx answers of svc_calc: {answered(before, 'svc_calc')} -> {answered(after, 'svc_calc')}")
+    assert answered(after, "svc_calc") - answered(before, "svc_calc") == 5
+    assert answered(after, "svc_echo") == answered(before, "svc_echo")
 
 
 soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
