@@ -21,13 +21,17 @@
 #                           between clients (about 2x the throughput), at the
 #                           price of slow host stops: see the README
 #
-# Per service and host the proxy keeps at most N - N/5 connections open (server
-# maxconn; a request beyond waits in the proxy's queue for 1 s, then gets 503),
-# so the host's pool always has a free worker for the next connection.
+# Per service and host the proxy keeps at most N - ceil(N/5) connections open
+# (server maxconn; a request beyond waits in the proxy's queue for 1 s, then
+# gets 503), leaving the host's pool a free worker for the next connection
+# (one opened while a closed one still holds its worker, or one from
+# elsewhere). N = 2 and N = 3 keep one worker free (caps 1 and 2). N = 1 keeps
+# none: the cap is 1, and the next connection waits in the host's queue until
+# the worker lets go of the last one.
 set -euo pipefail
 public= cert= bind='*:443' plain= maxconn=4000 reuse=0 metrics=127.0.0.1:8404
 backends=() services=()
-usage() { sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,30p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 while (($#)); do
     [[ $1 == --reuse ]] && { reuse=1; shift; continue; }
     (($# >= 2)) || usage
