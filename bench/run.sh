@@ -133,7 +133,7 @@ for variant in "haproxy" "haproxy-reuse --reuse"; do
     # shellcheck disable=SC2086  # flags: none or --reuse
     "$root/deploy/proxy/render.sh" --public "localhost:$port" --cert "$work/tls/server.pem" \
         --bind "127.0.0.1:$port" --plain "127.0.0.1:$plain" --backend "127.0.0.1:${ports[wsgate-host]}" \
-        $flags >"$work/$name.cfg"
+        --metrics off $flags >"$work/$name.cfg"
     cpu=$client_cpu start "wsgate+$name" "$plain" haproxy -f "$work/$name.cfg"
     host_of[wsgate+$name]=wsgate-host
     servers+=("wsgate+$name")

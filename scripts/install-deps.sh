@@ -7,7 +7,8 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config gsoap libgsoap-dev libtinyxml-dev liblog4cxx-dev
           libgtest-dev libgmock-dev libbenchmark-dev clang python3-zeep curl wrk
-          php-cli php-soap nodejs dpkg-dev file lintian haproxy openssl systemd iproute2)
+          php-cli php-soap nodejs dpkg-dev file lintian haproxy openssl systemd iproute2
+          python3-prometheus-client)
 sudo=0
 for arg in "$@"; do
   case $arg in

@@ -2,8 +2,9 @@
 # Writes an HAProxy configuration for wsgate hosts to stdout.
 #
 #   render.sh --public NAME[:PORT] --cert FILE [options] > haproxy.cfg
-#     --public NAME[:PORT]  the address clients use; each WSDL is published
-#                           as https://NAME[:PORT]/<path>
+#     --public NAME[:PORT]  the address clients use: each WSDL is published
+#                           as https://<the Host the client sent>/<path>, or
+#                           https://NAME[:PORT]/<path> when it sent none
 #     --cert FILE           PEM file with the certificate chain and its key
 #     --bind ADDR:PORT      TLS listener (default *:443)
 #     --plain ADDR:PORT     an extra plain-HTTP listener (e.g. loopback for
@@ -14,7 +15,8 @@
 #                           host; repeat (default: the demo, /calc=10 /echo=4).
 #                           Services on a host's shared pool split its 10.
 #     --maxconn N           client connections the proxy holds (default 4000)
-#     --lua FILE            wsdl_address.lua (default: the one beside this script)
+#     --metrics ADDR:PORT|off  the Prometheus exporter's plain-HTTP listener,
+#                           GET /metrics (default 127.0.0.1:8404); off: none
 #     --reuse               keep idle connections to the hosts and share them
 #                           between clients (about 2x the throughput), at the
 #                           price of slow host stops: see the README
@@ -27,8 +29,7 @@
 # none: the cap is 1, and the next connection waits in the host's queue until
 # the worker lets go of the last one.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-public= cert= bind='*:443' plain= maxconn=4000 lua=$here/wsdl_address.lua reuse=0
+public= cert= bind='*:443' plain= maxconn=4000 reuse=0 metrics=127.0.0.1:8404
 backends=() services=()
 usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0" >&2; exit 2; }
 refuse() { echo "render.sh: $*" >&2; exit 2; }
@@ -43,7 +44,7 @@ while (($#)); do
         --backend) backends+=("$2") ;;
         --service) services+=("$2") ;;
         --maxconn) maxconn=$2 ;;
-        --lua) lua=$2 ;;
+        --metrics) metrics=$2 ;;
         *) usage ;;
     esac
     shift 2
@@ -70,9 +71,9 @@ for s in "${services[@]}"; do
     [[ $s =~ ^/[A-Za-z0-9._~/-]*=$number$ ]] || refuse "--service takes PATH=N (N workers, 1 or more), not '$s'"
 done
 [[ $maxconn =~ ^$number$ ]] || refuse "--maxconn takes a number, not '$maxconn'"
-for f in "$cert" "$lua"; do
-    [[ $f =~ ^[^[:space:][:cntrl:]]+$ ]] || refuse "a file name with blanks or control characters: '$f'"
-done
+[[ $metrics == off ]] || { [[ $metrics =~ ^(\*|$host):[0-9]+$ ]] && port "$metrics"; } ||
+    refuse "--metrics takes ADDR:PORT or off, not '$metrics'"
+[[ $cert =~ ^[^[:space:][:cntrl:]]+$ ]] || refuse "a file name with blanks or control characters: '$cert'"
 
 cat <<EOF
 # Rendered by deploy/proxy/render.sh; edit the script's arguments, not this file.
@@ -83,7 +84,6 @@ global
     # two threads, 8,700 with one). One thread serves far more than a host.
     nbthread 1
     log stdout format short local0 info
-    lua-load $lua
     ssl-default-bind-options ssl-min-ver TLSv1.2 no-tls-tickets
 
 defaults
@@ -136,7 +136,17 @@ echo "    maxconn $maxconn"
 paths=()
 for s in "${services[@]}"; do paths+=("${s%%=*}"); done
 cat <<EOF
-    http-request set-var(txn.wsdl) bool(true) if METH_GET { query -m str wsdl }
+    # Where the client sent its request: a host publishes it in each WSDL
+    # (Forwarded first, then X-Forwarded-Host, then Host). The proxy alone
+    # knows it, so whatever a client sent under these names is replaced:
+    # the address comes from the Host the client connected with (the public
+    # name when it sent none) and the scheme from the listener, never from
+    # a header a client or a proxy of its own made up.
+    http-request del-header Forwarded
+    http-request set-header X-Forwarded-Host %[req.fhdr(host)] if { req.fhdr(host) -m found }
+    http-request set-header X-Forwarded-Host $public unless { req.fhdr(host) -m found }
+    http-request set-header X-Forwarded-Proto https if { ssl_fc }
+    http-request set-header X-Forwarded-Proto http unless { ssl_fc }
     # A host closes a connection for an unknown path without a word.
     http-request deny deny_status 404 unless { path -i ${paths[*]} }
 EOF
@@ -145,8 +155,6 @@ for s in "${services[@]}"; do
     echo "    use_backend svc$name if { path -i $path }"
 done
 cat <<EOF
-    http-response wait-for-body time 2s if { var(txn.wsdl) -m bool } { status 200 }
-    http-response lua.wsdl_public_address https://$public if { var(txn.wsdl) -m bool } { status 200 }
 EOF
 for s in "${services[@]}"; do
     path=${s%%=*} workers=${s#*=} name=${s%%=*}; name=${name//[^A-Za-z0-9]/_}
@@ -168,3 +176,16 @@ EOF
         echo "    server host$i $b maxconn $cap$( ((reuse)) && echo " pool-max-conn $cap")"
     done
 done
+if [[ $metrics != off ]]; then
+    cat <<EOF
+
+# HAProxy's own Prometheus exporter: per service (backend) the calls by
+# status class, queue length and time, response times and the hosts up.
+# Plain HTTP on an address of its own, for the scraper only.
+frontend metrics
+    bind $metrics
+    http-request set-log-level silent
+    http-request use-service prometheus-exporter if { path /metrics }
+    http-request deny deny_status 404
+EOF
+fi

@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "gsoap_server_routine.h"
+#include "origin_headers.h"
 #include "soap_context.h"
 #include "wsdl_get_handler.h"
 
@@ -80,6 +81,13 @@ bool gsoap_server::start(gsoap_start_server_param *param)
     // A client gone before its response would otherwise raise SIGPIPE and
     // kill the host; every connection context inherits this by copy.
     m_masterSoap->socket_flags = MSG_NOSIGNAL;
+    if (!capture_origin_headers(m_masterSoap)) {
+        LOG_FAILURE("soap_register_plugin() Failed!");
+        stop();
+        release_context(m_masterSoap);
+        m_masterSoap = nullptr;
+        return false;
+    }
 
     m_listenSock = soap_bind(m_masterSoap, m_ip.c_str(), m_port, settings.backlog);
     if (!soap_valid_socket(m_listenSock)) {

@@ -1,5 +1,6 @@
 #include "ServiceMap.h"
 #include "e2e.h"
+#include "origin_headers.h"
 #include "wsdl_get_handler.h"
 #include "zep_fault.h"
 #include "zeplog_recording.h"
@@ -31,7 +32,11 @@ bool ServesWsdl(void *server)
     ctx.os = &out;
     ctx.user = server;
     soap_strcpy(ctx.path, sizeof ctx.path, "/calc?wsdl");
-    return wsdl_get_handler(&ctx) == SOAP_OK;
+    capture_origin_headers(&ctx);  // as the server's contexts do, the request naming its host
+    ctx.fparsehdr(&ctx, "Host", "127.0.0.1:8090");
+    const bool served = wsdl_get_handler(&ctx) == SOAP_OK;
+    soap_end(&ctx);  // what the request allocated, as the server does after each
+    return served;
 }
 
 class Registry : public ::testing::Test {

@@ -49,7 +49,7 @@ public:
     // extraHeaders: whole header lines, each ending in \r\n.
     bool Post(const std::string &path, const std::string &body, const std::string &extraHeaders = "",
               const std::string &version = "HTTP/1.1");
-    bool Get(const std::string &pathAndQuery);
+    bool Get(const std::string &pathAndQuery);  // with Host: 127.0.0.1:<port>, as a client names us
     std::string ReadResponse();     // one whole response (head + Content-Length body); "" on close or time-out
     std::string ReadUntilClosed();  // everything until the peer closes; "" when it closed without a byte
     bool ClosedByPeer(std::chrono::milliseconds bound = std::chrono::seconds(10));  // EOF or reset within bound
@@ -57,6 +57,7 @@ public:
 
 private:
     int _fd;
+    int _port;
     std::string _pending;  // bytes read past the last response
 };
 
