@@ -103,22 +103,15 @@ struct Oversized {
     const char *sum;   // "" when closed unanswered
 };
 
-std::string Repeat(const std::string &text, int n)
-{
-    std::string all;
-    while (n--)
-        all += text;
-    return all;
-}
-
 std::vector<Oversized> OversizedRequests()
 {
+    const auto repeat = [](const std::string &text, int n) { std::string all; while (n--) all += text; return all; };
     const std::string add = e2e::AddBody(40, 2), length = "Content-Length: " + std::to_string(add.size()) + "\r\n";
     std::string nested = add;
-    nested.insert(nested.find("<a>"), Repeat("<d>", 100000) + Repeat("</d>", 100000));
+    nested.insert(nested.find("<a>"), repeat("<d>", 100000) + repeat("</d>", 100000));
     return {
         {"HeaderLineOfOneMebibyteIsClosedUnanswered", "X-Big: " + std::string(1 << 20, 'a') + "\r\n" + length, add, ""},
-        {"TenThousandHeaderLinesAreServed", Repeat("X-Line: v\r\n", 10000) + length, add, "42"},
+        {"TenThousandHeaderLinesAreServed", repeat("X-Line: v\r\n", 10000) + length, add, "42"},
         {"ContentLengthBeyondTheEnvelopeIsServed", "Content-Length: 3000000000\r\n", add, "42"},
         {"DeeplyNestedUnknownElementsAreServed", "Content-Length: " + std::to_string(nested.size()) + "\r\n", nested, "42"},
     };
