@@ -9,9 +9,9 @@ import argparse
 import csv
 import statistics
 
-SERVERS = ["wsgate", "wsgate+haproxy", "wsgate+haproxy-reuse", "gsoap-pool", "gsoap-thread", "nginx"]
+SERVERS = ["wsgate", "wsgate+haproxy", "wsgate+haproxy-close", "gsoap-pool", "gsoap-thread", "nginx"]
 CASES = ["keep-alive-1", "keep-alive-10", "keep-alive-50", "close-10", "wsdl-get-10", "many-1000"]
-PROXIES = ["wsgate+haproxy", "wsgate+haproxy-reuse"]
+PROXIES = ["wsgate+haproxy", "wsgate+haproxy-close"]
 METRICS = ["rps", "p50_us", "p99_us", "cpu_us"]
 
 

@@ -2,10 +2,11 @@
 # Measures wsgate (through wsgate-demo) against the servers a user would pick
 # instead: the plain gSOAP pool server, the gSOAP thread-per-connection server
 # and nginx returning the same bytes (the transport ceiling); and wsgate behind
-# the HAProxy setup of deploy/proxy, as rendered by default and with --reuse,
-# including a case of 1,000 slow kept-alive clients. Builds what it
-# needs (Release, build/bench), runs everything on this machine over loopback,
-# prints one table and writes it as Markdown to the file it names at the end.
+# the HAProxy setup of deploy/proxy, as rendered by default and with
+# --server-close, including a case of 1,000 slow kept-alive clients. Builds
+# what it needs (Release, build/bench), runs everything on this machine over
+# loopback, prints one table and writes it as Markdown to the file it names at
+# the end.
 # Installs the Debian packages it needs first (scripts/install-deps.sh --bench).
 #
 #   bench/run.sh [--quick] [--alloc] [--out FILE]
@@ -127,10 +128,10 @@ pick_port; start gsoap-thread $port "$thread" --port $port --threads 10
 declare -A host_of=()
 start_demo wsgate-host ""
 "$root/deploy/proxy/make-test-cert.sh" "$work/tls" >/dev/null
-for variant in "haproxy" "haproxy-reuse --reuse"; do
+for variant in "haproxy" "haproxy-close --server-close"; do
     read -r name flags <<<"$variant"
     pick_port; plain=$port; pick_port
-    # shellcheck disable=SC2086  # flags: none or --reuse
+    # shellcheck disable=SC2086  # flags: none or --server-close
     "$root/deploy/proxy/render.sh" --public "localhost:$port" --cert "$work/tls/server.pem" \
         --bind "127.0.0.1:$port" --plain "127.0.0.1:$plain" --backend "127.0.0.1:${ports[wsgate-host]}" \
         --metrics off $flags >"$work/$name.cfg"
