@@ -6,7 +6,7 @@
 # --server-close, including a case of 1,000 slow kept-alive clients. Builds
 # what it needs (Release, build/bench), runs everything on this machine over
 # loopback, prints one table and writes it as Markdown to the file it names at
-# the end.
+# the end, with a chart of req/s and p99 beside it (.svg).
 # Installs the Debian packages it needs first (scripts/install-deps.sh --bench).
 #
 #   bench/run.sh [--quick] [--alloc] [--out FILE]
@@ -286,10 +286,10 @@ done
 
 mkdir -p "$(dirname "$out")"
 machine="$(nproc) CPUs, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1), Linux $(uname -r)"
-/usr/bin/python3 "$root/bench/report.py" "$raw" "$out" --machine "$machine" \
+/usr/bin/python3 "$root/bench/report.py" "$raw" "$out" --svg "${out%.md}.svg" --machine "$machine" \
     --header "wsgate-demo, gSOAP $(pkg-config --modversion gsoap++), nginx $(nginx -v 2>&1 | sed 's|.*/||'), HAProxy $(haproxy -v | sed -n 's/^HAProxy version \([^ ]*\).*/\1/p'); server on CPU $server_cpu, wrk -t1 (and the proxy) on CPU $client_cpu (taskset); $runs run(s) of ${duration}s (many-1000: ${many_duration}s) after ${warmup}s warm-up, medians; idle wait: busy < ${idle_busy}% for up to ${idle_wait}s; load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 cp "$raw" "${out%.md}.tsv"
 echo
 cat "$out"
 echo
-echo "== written: $out (raw figures: ${out%.md}.tsv)"
+echo "== written: $out (raw figures: ${out%.md}.tsv, chart: ${out%.md}.svg)"
