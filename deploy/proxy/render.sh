@@ -111,12 +111,13 @@ if ((reuse)); then
     # Host connections stay open for the next request of any client, never
     # kept by one (max-session-srv-conns 0), and still count against the
     # host's cap: an open one holds a worker. Idle ones beyond the recent
-    # need close within seconds (pool-purge-delay), far below the hosts'
-    # recv_timeout (keep it at 10 s or more), so a host does not close one
-    # as a request goes out on it. A stopping host closes its idle ones at
-    # once. A call whose connection failed is sent again only when the host
-    # cannot have read it (conn-failure): never on an empty response, as
-    # the host may have run it.
+    # need close within seconds (pool-purge-delay); HAProxy 2.6 keeps the
+    # last one per host and service until the host closes it at its
+    # recv_timeout (measured: 60 s). A stopping host closes its idle ones
+    # at once. A call is sent again only when the host cannot have read it
+    # (conn-failure), never on an empty response, as the host may have run
+    # it. Known limitation: so a call sent on that last idle connection in
+    # the instant its host closes it gets 502.
     http-reuse always
     max-session-srv-conns 0
     retry-on conn-failure
