@@ -76,11 +76,11 @@ TEST_F(Registry, DedicatedPoolsAreKeptDrainedWhileLookupsWaitOrLostWithAFailedRe
         Held item;
         ASSERT_EQ(0, pool->Work(&item));
         ASSERT_TRUE(e2e::WaitFor([&] { return item.running.load(); }));
-        auto change = std::async(std::launch::async, [&] {
+        auto change = e2e::Async(replace ? "AddService" : "RemoveService", [&] {
             replace ? (void)m_map.AddService("/s", EntryA, "c.wsdl", true, 1) : m_map.RemoveService("/S");
         });
         EXPECT_TRUE(e2e::WaitFor([&] { return pool->Work(&m_item) == -100; }));  // draining
-        auto lookup = std::async(std::launch::async, [&] { return m_map.GetServiceThreadPool("/s"); });
+        auto lookup = e2e::Async("GetServiceThreadPool", [&] { return m_map.GetServiceThreadPool("/s"); });
         EXPECT_EQ(std::future_status::timeout, lookup.wait_for(std::chrono::milliseconds(100)));
         item.release = true;
         change.get();

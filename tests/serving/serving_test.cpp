@@ -158,7 +158,7 @@ TEST_F(Serving, RemovingOrReplacingTheServiceOfAnIdleKeptAliveConnectionLeavesIt
     // Replacing and removing /own each drain its pool, which this idle connection holds until it
     // turns to /test.
     ASSERT_EQ(sum("/own"), "5");
-    auto replacing = std::async(std::launch::async, [this] {
+    auto replacing = e2e::Async("gsoapws_add_service", [this] {
         return gsoapws_add_service(server, "/own", CountingEntry<1>, e2e::TestWsdlPath(), true, 1);
     });
     ASSERT_TRUE(e2e::WaitFor([] { return rec::Count(1, "Add a Service for uri = /own") == 2; }));
@@ -168,7 +168,7 @@ TEST_F(Serving, RemovingOrReplacingTheServiceOfAnIdleKeptAliveConnectionLeavesIt
     EXPECT_EQ(sum("/own"), "5");
     EXPECT_EQ(entryCalls[1], 1);
 
-    auto removing = std::async(std::launch::async, [this] { gsoapws_delete_service(server, "/own"); });
+    auto removing = e2e::Async("gsoapws_delete_service", [this] { gsoapws_delete_service(server, "/own"); });
     ASSERT_TRUE(e2e::WaitFor([] { return rec::Count(1, "Delete Service for uri = /own") == 1; }));
     EXPECT_EQ(sum("/test"), "5");
     ASSERT_EQ(removing.wait_for(10s), std::future_status::ready);

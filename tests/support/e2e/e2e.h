@@ -6,7 +6,10 @@
 #include "wait.h"
 
 #include <chrono>
+#include <functional>
+#include <future>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 struct soap;
@@ -20,6 +23,21 @@ void Bounded(const char *call, std::chrono::seconds bound, const std::function<v
 // gsoapws_stop and gsoapws_fini, bounded.
 void Stop(void *server, std::chrono::seconds bound = std::chrono::seconds(10));
 void Fini(std::chrono::seconds bound = std::chrono::seconds(10));
+// std::async for a call that may hang: bounded, so that neither waiting on the future nor its
+// destructor can hold a test beyond bound.
+template <typename Body>
+auto Async(const char *call, Body body, std::chrono::seconds bound = std::chrono::seconds(10))
+{
+    return std::async(std::launch::async, [call, body, bound] {
+        if constexpr (std::is_void_v<decltype(body())>) {
+            Bounded(call, bound, body);
+        } else {
+            decltype(body()) result{};
+            Bounded(call, bound, [&] { result = body(); });
+            return result;
+        }
+    });
+}
 std::pair<long, long> Held();  // open descriptors, threads of this process
 
 int TestEntry(struct soap *ctx);
