@@ -7,7 +7,7 @@
 #
 #   scripts/cluster.sh [--hosts N]     try it: starts, prints what to run, and
 #                                      removes everything on Ctrl+C
-#   scripts/cluster.sh up DIR [--hosts N] [--demo PATH] [--owner PID] [--reuse]
+#   scripts/cluster.sh up DIR [--hosts N] [--demo PATH] [--owner PID] [--server-close]
 #   scripts/cluster.sh down DIR
 #   scripts/cluster.sh host DIR I start|stop|kill|pid|address
 #   scripts/cluster.sh api DIR 'COMMAND'    the proxy's runtime API
@@ -99,19 +99,19 @@ proxy_config() {
     local i backends=()
     for ((i = 1; i <= hosts; i++)); do backends+=(--backend "$(host_ip "$i"):$host_port"); done
     "$root/deploy/proxy/render.sh" --public "$public_name" --cert "$dir/proxy/server.pem" \
-        --bind "$proxy_ip:443" "${backends[@]}" $reuse |
+        --bind "$proxy_ip:443" "${backends[@]}" $server_close |
         sed "/^global/a\\    stats socket $dir/proxy/admin.sock mode 600 level admin"
 }
 
 up() {
     [[ -n ${1:-} ]] || die "up: DIR is missing (see --help)"
     dir=$1; shift
-    hosts=3 demo=$root/build/normal/examples/wsgate-demo owner=$PPID reuse=
+    hosts=3 demo=$root/build/normal/examples/wsgate-demo owner=$PPID server_close=
     while (($#)); do
         case $1 in
             --hosts) value "$@"; hosts=$2 ;; --demo) value "$@"; demo=$2 ;;
             --owner) value "$@"; owner=$2 ;;
-            --reuse) reuse=--reuse; shift; continue ;;
+            --server-close) server_close=--server-close; shift; continue ;;
             *) die "unknown option $1" ;;
         esac
         shift 2

@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages wsgate builds and tests with, when missing.
 #
 #   scripts/install-deps.sh [--bench] [--sudo]
-#     --bench   also what only bench/run.sh needs (nginx)
+#     --bench   also what only bench/run.sh needs (nginx; matplotlib for its chart)
 #     --sudo    when not root, install through sudo rather than print the command
 set -euo pipefail
 packages=(cmake g++ make pkg-config gsoap libgsoap-dev libtinyxml-dev liblog4cxx-dev
@@ -12,7 +12,7 @@ packages=(cmake g++ make pkg-config gsoap libgsoap-dev libtinyxml-dev liblog4cxx
 sudo=0
 for arg in "$@"; do
   case $arg in
-    --bench) packages+=(nginx) ;;
+    --bench) packages+=(nginx python3-matplotlib) ;;
     --sudo) sudo=1 ;;
     *) echo "install-deps.sh: unknown argument $arg (--bench, --sudo)" >&2; exit 2 ;;
   esac

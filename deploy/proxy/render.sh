@@ -17,9 +17,9 @@
 #     --maxconn N           client connections the proxy holds (default 4000)
 #     --metrics ADDR:PORT|off  the Prometheus exporter's plain-HTTP listener,
 #                           GET /metrics (default 127.0.0.1:8404); off: none
-#     --reuse               keep idle connections to the hosts and share them
-#                           between clients (about 2x the throughput), at the
-#                           price of slow host stops: see the README
+#     --server-close        close each host connection after its response
+#                           instead of keeping it for the next request of any
+#                           client (the default: about 2x the throughput)
 #
 # Per service and host the proxy keeps at most N - ceil(N/5) connections open
 # (server maxconn; a request beyond waits in the proxy's queue for 1 s, then
@@ -29,12 +29,12 @@
 # none: the cap is 1, and the next connection waits in the host's queue until
 # the worker lets go of the last one.
 set -euo pipefail
-public= cert= bind='*:443' plain= maxconn=4000 reuse=0 metrics=127.0.0.1:8404
+public= cert= bind='*:443' plain= maxconn=4000 reuse=1 metrics=127.0.0.1:8404
 backends=() services=()
 usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0" >&2; exit 2; }
 refuse() { echo "render.sh: $*" >&2; exit 2; }
 while (($#)); do
-    [[ $1 == --reuse ]] && { reuse=1; shift; continue; }
+    [[ $1 == --server-close ]] && { reuse=0; shift; continue; }
     (($# >= 2)) || usage
     case $1 in
         --public) public=$2 ;;
@@ -108,21 +108,25 @@ defaults
 EOF
 if ((reuse)); then
     cat <<EOF
-    # Idle host connections are shared by all clients, never kept by one
-    # (max-session-srv-conns 0). Those beyond the recent need close within
-    # seconds; the rest stay until the host's recv_timeout closes them, and a
-    # stopping host waits for them. A request sent as the host closes one is
-    # sent again on a new connection: the host had not read it.
+    # Host connections stay open for the next request of any client, never
+    # kept by one (max-session-srv-conns 0), and still count against the
+    # host's cap: an open one holds a worker. Idle ones beyond the recent
+    # need close within seconds (pool-purge-delay); HAProxy 2.6 keeps the
+    # last one per host and service until the host closes it at its
+    # recv_timeout (measured: 60 s). A stopping host closes its idle ones
+    # at once. A call is sent again only when the host cannot have read it
+    # (conn-failure), never on an empty response, as the host may have run
+    # it. Known limitation: so a call sent on that last idle connection in
+    # the instant its host closes it gets 502.
     http-reuse always
     max-session-srv-conns 0
-    retry-on conn-failure empty-response
+    retry-on conn-failure
     default-server pool-purge-delay 1s
 EOF
 else
     cat <<EOF
-    # A host connection ends with its response: none sits idle holding a
-    # worker (HAProxy 2.6 has no idle time-out for them), and a host stops
-    # as soon as its calls in flight are answered.
+    # --server-close: a host connection ends with its response, so none
+    # sits idle holding a worker, and every call costs the host a new one.
     option http-server-close
 EOF
 fi

@@ -2,11 +2,10 @@
 
 #include "published_address.h"
 
-#include <arpa/inet.h>
+// stdsoap2.h brings the platform's socket headers.
 #include <stdsoap2.h>
-#include <strings.h>
-#include <sys/socket.h>
 
+#include <cstdio>
 #include <new>
 
 namespace {
@@ -38,11 +37,12 @@ int parse_head(struct soap *ctx)
 int parse_header(struct soap *ctx, const char *key, const char *value)
 {
     origin_capture *capture = capture_of(ctx);
-    const char **slot = !strcasecmp(key, "Forwarded")           ? &capture->origin.forwarded
-                        : !strcasecmp(key, "X-Forwarded-Host")  ? &capture->origin.x_forwarded_host
-                        : !strcasecmp(key, "X-Forwarded-Proto") ? &capture->origin.x_forwarded_proto
-                        : !strcasecmp(key, "Host")              ? &capture->origin.host
-                                                                : nullptr;
+    // Header names compare as gSOAP compares them (case-insensitively).
+    const char **slot = !soap_tag_cmp(key, "Forwarded")           ? &capture->origin.forwarded
+                        : !soap_tag_cmp(key, "X-Forwarded-Host")  ? &capture->origin.x_forwarded_host
+                        : !soap_tag_cmp(key, "X-Forwarded-Proto") ? &capture->origin.x_forwarded_proto
+                        : !soap_tag_cmp(key, "Host")              ? &capture->origin.host
+                                                                  : nullptr;
     if (slot && !*slot)
         *slot = soap_strdup(ctx, value);
     return capture->parse_header(ctx, key, value);
@@ -84,24 +84,28 @@ const request_origin *captured_origin(struct soap *ctx)
     return capture ? &capture->origin : nullptr;
 }
 
+// Written out by hand rather than with inet_ntop, which not every platform's
+// socket library has; an IPv6 address comes uncompressed, which is as valid.
 bool local_authority(struct soap *ctx, std::string &authority)
 {
     sockaddr_storage address;
-    socklen_t length = sizeof address;
+    SOAP_SOCKLEN_T length = sizeof address;
     if (getsockname(ctx->socket, reinterpret_cast<sockaddr *>(&address), &length) != 0)
         return false;
-    char text[INET6_ADDRSTRLEN];
+    char text[64];
     if (address.ss_family == AF_INET) {
         const sockaddr_in &in = reinterpret_cast<const sockaddr_in &>(address);
-        inet_ntop(AF_INET, &in.sin_addr, text, sizeof text);
-        authority = std::string(text) + ":" + std::to_string(ntohs(in.sin_port));
-        return true;
-    }
-    if (address.ss_family == AF_INET6) {
+        const unsigned char *b = reinterpret_cast<const unsigned char *>(&in.sin_addr);
+        std::snprintf(text, sizeof text, "%u.%u.%u.%u:%u", b[0], b[1], b[2], b[3], ntohs(in.sin_port));
+    } else if (address.ss_family == AF_INET6) {
         const sockaddr_in6 &in6 = reinterpret_cast<const sockaddr_in6 &>(address);
-        inet_ntop(AF_INET6, &in6.sin6_addr, text, sizeof text);
-        authority = "[" + std::string(text) + "]:" + std::to_string(ntohs(in6.sin6_port));
-        return true;
+        const unsigned char *b = reinterpret_cast<const unsigned char *>(&in6.sin6_addr);
+        std::snprintf(text, sizeof text, "[%x:%x:%x:%x:%x:%x:%x:%x]:%u", b[0] << 8 | b[1], b[2] << 8 | b[3],
+                      b[4] << 8 | b[5], b[6] << 8 | b[7], b[8] << 8 | b[9], b[10] << 8 | b[11], b[12] << 8 | b[13],
+                      b[14] << 8 | b[15], ntohs(in6.sin6_port));
+    } else {
+        return false;
     }
-    return false;
+    authority = text;
+    return true;
 }

@@ -1,7 +1,5 @@
 #include "published_address.h"
 
-#include <strings.h>
-
 #include <cctype>
 #include <cstring>
 
@@ -41,7 +39,16 @@ void skip_spaces(const char *&p)
         ++p;
 }
 
-bool is_https(const std::string &proto) { return strcasecmp(proto.c_str(), "https") == 0; }
+bool same_ignoring_case(const std::string &a, const char *b)
+{
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return i == a.size() && !b[i];
+}
+
+bool is_https(const std::string &proto) { return same_ignoring_case(proto, "https"); }
 
 }  // namespace
 
@@ -101,7 +108,7 @@ std::string forwarded_parameter(const char *forwarded, const char *name)
                 ++p;
             value.assign(start, p);
         }
-        if (found.empty() && strcasecmp(pairName.c_str(), name) == 0)
+        if (found.empty() && same_ignoring_case(pairName, name))
             found = value;
         skip_spaces(p);
         if (*p == ';') {

@@ -21,8 +21,8 @@ ENVELOPE = ('<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/"><s:
             '<c:add xmlns:c="urn:wsgate-demo-calc"><a>2</a><b>3</b></c:add></s:Body></s:Envelope>').encode()
 ADD = (b"POST /calc HTTP/1.1\r\nHost: localhost\r\nContent-Type: text/xml; charset=utf-8\r\n"
        b"Content-Length: %d\r\n\r\n%s" % (len(ENVELOPE), ENVELOPE))
-# The proxy keeps no idle host connection (option http-server-close), so a
-# stopping host waits only for calls in flight; this allows for a slow machine.
+# A stopping host closes the proxy's idle connections to it at once and waits
+# only for calls in flight; this allows for a slow machine.
 STOP_LIMIT = 2.0
 
 

@@ -6,6 +6,7 @@
 #include "zeplog_recording.h"
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <stdsoap2.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -67,6 +68,32 @@ TEST_F(WsdlAddress, WildcardServerReachedAtLoopbackWithoutHostPublishesLoopback)
 {
     ASSERT_TRUE(gsoapws_start(_server, nullptr));
     EXPECT_EQ(Published(Loopback()), Fetch("", "HTTP/1.0"));
+}
+
+TEST_F(WsdlAddress, Ipv6ServerReachedWithoutHostPublishesItsLiteralInBrackets)
+{
+    void *server = gsoapws_create("::1", _port);
+    ASSERT_TRUE(gsoapws_add_service(server, "/Svc", e2e::TestEntry, _wsdl.c_str(), false, 0));
+    if (!gsoapws_start(server, nullptr))
+        GTEST_SKIP() << "no IPv6 loopback here";
+    const int fd = socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_port = htons(_port);
+    address.sin6_addr = in6addr_loopback;
+    timeval timeout{10, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    ASSERT_EQ(0, connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address));
+    const std::string request = "GET /Svc?wsdl HTTP/1.0\r\n\r\n";
+    ASSERT_EQ(ssize_t(request.size()), send(fd, request.data(), request.size(), MSG_NOSIGNAL));
+    std::string response;
+    char buffer[4096];
+    for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        response.append(buffer, size_t(n));
+    close(fd);
+    EXPECT_EQ(Published("http://[0:0:0:0:0:0:0:1]:" + std::to_string(_port) + "/Svc"),
+              response.substr(response.find("\r\n\r\n") + 4));
+    e2e::Stop(server);
 }
 
 TEST_F(WsdlAddress, PublishesTheSchemeAndAuthorityTheHeadersName)
