@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "gsoap_server_routine.h"
+#include "origin_headers.h"
 #include "soap_context.h"
 #include "wsdl_get_handler.h"
 
@@ -14,7 +15,6 @@
 namespace {
 
 const gsoap_start_server_param kDefaultParam = {100, 60, 60, 10, 100};
-const int kMaxQueueSize = 2048;
 
 }  // namespace
 
@@ -81,6 +81,13 @@ bool gsoap_server::start(gsoap_start_server_param *param)
     // A client gone before its response would otherwise raise SIGPIPE and
     // kill the host; every connection context inherits this by copy.
     m_masterSoap->socket_flags = MSG_NOSIGNAL;
+    if (!capture_origin_headers(m_masterSoap)) {
+        LOG_FAILURE("soap_register_plugin() Failed!");
+        stop();
+        release_context(m_masterSoap);
+        m_masterSoap = nullptr;
+        return false;
+    }
 
     m_listenSock = soap_bind(m_masterSoap, m_ip.c_str(), m_port, settings.backlog);
     if (!soap_valid_socket(m_listenSock)) {
@@ -101,7 +108,7 @@ bool gsoap_server::start(gsoap_start_server_param *param)
         return false;
     }
 
-    if (m_threadPool.Create(settings.thread_num + 1, kMaxQueueSize) != 0) {
+    if (m_threadPool.Create(settings.thread_num + 1, ThreadPool::kQueueBound) != 0) {
         LOG_FAILURE("ThreadPool Create Failed!");
         stop();
         release_listening_socket();
@@ -164,7 +171,7 @@ bool gsoap_server::register_service(const char *uri, gsoapws_service_entry entry
                                     const char *wsdl_path, bool use_pool, int pool_size)
 {
     LOG_PROGRESS("Add a Service for uri = {0}", uri);
-    return m_serviceMap.AddService(uri, entry, wsdl_path, use_pool, pool_size, m_started);
+    return m_serviceMap.AddService(uri, entry, wsdl_path, use_pool, pool_size);
 }
 
 void gsoap_server::unregister_service(const char *uri)

@@ -36,7 +36,9 @@ public:
     // pool: blocks until the calls in progress are answered, with
     // "Connection: close". Harmless on a stopped server.
     void stop();
-    // Any thread. A pool asked for while started is started at once.
+    // Any thread, also while start or stop runs. A pool asked for while
+    // started is started at once; one asked for once stop has begun stopping
+    // the pools waits for the next start, so stop never leaves one running.
     bool register_service(const char *uri, gsoapws_service_entry entry, const char *wsdl_path,
                           bool use_pool, int pool_size);
     // Any thread but a worker of the service's own pool.

@@ -79,6 +79,10 @@ void accept_routine::Run()
         }
         response_routine *item = new (std::nothrow) response_routine(m_gsoap, sock);
         if (m_gsoap->m_threadPool.Work(item) != 0) {
+            // Known limitation: a refused connection ends the accept loop for
+            // good, while the listening socket stays open; only a stop and a
+            // start accept again. docs/behaviour.md, "When the connection
+            // pool's queue overflows, the server stops accepting".
             LOG_FAILURE("ZEP_ThreadPool_Work() Failed!");
             delete item;
             closesocket_portable(sock);

@@ -3,6 +3,8 @@
 #ifndef WSGATE_TESTS_E2E_H
 #define WSGATE_TESTS_E2E_H
 
+#include "wait.h"
+
 #include <chrono>
 #include <functional>
 #include <future>
@@ -36,8 +38,6 @@ auto Async(const char *call, Body body, std::chrono::seconds bound = std::chrono
         }
     });
 }
-// Polls pred until it holds or the bound passes; true when it held.
-bool WaitFor(const std::function<bool()> &pred, std::chrono::milliseconds bound = std::chrono::seconds(10));
 std::pair<long, long> Held();  // open descriptors, threads of this process
 
 int TestEntry(struct soap *ctx);
@@ -67,7 +67,7 @@ public:
     // extraHeaders: whole header lines, each ending in \r\n.
     bool Post(const std::string &path, const std::string &body, const std::string &extraHeaders = "",
               const std::string &version = "HTTP/1.1");
-    bool Get(const std::string &pathAndQuery);
+    bool Get(const std::string &pathAndQuery);  // with Host: 127.0.0.1:<port>, as a client names us
     std::string ReadResponse();     // one whole response (head + Content-Length body); "" on close or time-out
     std::string ReadUntilClosed();  // everything until the peer closes; "" when it closed without a byte
     bool ClosedByPeer(std::chrono::milliseconds bound = std::chrono::seconds(10));  // EOF or reset within bound
@@ -75,6 +75,7 @@ public:
 
 private:
     int _fd;
+    int _port;
     std::string _pending;  // bytes read past the last response
 };
 
