@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Counts the instructions wsgate-demo spends per request on a kept-alive
-# connection, under callgrind: every thread of the process, the kernel not
-# included. Each case runs the host twice, with SHORT and LONG requests on one
-# connection, and divides the difference, so start-up, accept and shut-down
+# Counts, under callgrind, the instructions wsgate-demo and the gSOAP pool
+# server of bench/servers spend per request on a kept-alive connection and per
+# call made on a connection of its own ("Connection: close"): every thread of
+# the process, the kernel not included. Each case runs the server twice, with
+# SHORT and LONG calls, and divides the difference, so start-up and shut-down
 # cancel out. The figures hardly vary from run to run, which makes a change of
 # a few instructions per request visible where wall-clock benchmarks see noise.
 #
 #   bench/instructions.sh [--build DIR]
-#     --build   an existing build tree with wsgate-demo (default: build it,
-#               Release, in build/bench)
+#     --build   an existing build tree with wsgate-demo and gsoap_pool_server
+#               (default: build them, Release, in build/bench)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,7 +17,7 @@ build=
 while (($#)); do
     case $1 in
         --build) build=$(cd "$2" && pwd); shift ;;
-        -h|--help) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; exit 0 ;;
         *) echo "instructions.sh: unknown argument $1" >&2; exit 2 ;;
     esac
     shift
@@ -31,10 +32,16 @@ if [[ -z $build ]]; then
     echo "== building (Release) in $build"
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DWSGATE_BUILD_TESTS=OFF \
         -DWSGATE_BUILD_EXAMPLES=ON -DWSGATE_BUILD_BENCH=ON >/dev/null
-    cmake --build "$build" -j"$(nproc)" --target wsgate-demo >/dev/null
+    cmake --build "$build" -j"$(nproc)" --target wsgate-demo gsoap_pool_server >/dev/null
 fi
-demo=$(find "$build" -name wsgate-demo -type f -perm -u+x -print -quit)
-[[ -n $demo ]] || { echo "instructions.sh: no wsgate-demo in $build" >&2; exit 1; }
+find_binary() {
+    local path
+    path=$(find "$build" -name "$1" -type f -perm -u+x -print -quit)
+    [[ -n $path ]] || { echo "instructions.sh: no $1 in $build" >&2; exit 1; }
+    echo "$path"
+}
+demo=$(find_binary wsgate-demo)
+pool=$(find_binary gsoap_pool_server)
 
 work=$(mktemp -d /tmp/wsgate-instructions.XXXXXX)
 pid=
@@ -50,11 +57,14 @@ cp "$demo" "$(dirname "$demo")"/*.wsdl "$root/bench/log4cxx.properties" "$work/"
 port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 free_port() { /usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 
-# instructions COUNT PATHS BODIES: the instructions of one host run serving COUNT requests.
+# instructions SERVER MODE COUNT PATHS BODIES: the instructions of one run of
+# SERVER (wsgate or pool) serving COUNT calls, MODE keepalive (one connection)
+# or close (a connection each).
 instructions() {
-    local port i
+    local port i server=$work/wsgate-demo
+    [[ $1 == pool ]] && server=$pool
     port=$(free_port)
-    valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" "$work/wsgate-demo" --port "$port" \
+    valgrind --tool=callgrind --callgrind-out-file="$work/callgrind.out" "$server" --port "$port" \
         --threads 2 >"$work/demo.out" 2>&1 &
     pid=$!
     for ((i = 0; i < 300; i++)); do
@@ -63,7 +73,9 @@ instructions() {
         sleep 0.1
     done
     local served=0
-    /usr/bin/python3 "$root/bench/keepalive_client.py" "$port" "$2" "$1" "$3" || served=1
+    local close=
+    [[ $2 == close ]] && close=--close
+    /usr/bin/python3 "$root/bench/keepalive_client.py" $close "$port" "$4" "$3" "$5" || served=1
     kill -TERM "$pid"
     wait "$pid" || true
     pid=
@@ -71,15 +83,33 @@ instructions() {
     awk '/^(summary|totals):/ { print $2; exit }' "$work/callgrind.out"
 }
 
+# per_call SERVER MODE PATHS BODIES: instructions per call, or "failed".
+per_call() {
+    local short long
+    if short=$(instructions "$1" "$2" $SHORT "$3" "$4") && long=$(instructions "$1" "$2" $LONG "$3" "$4"); then
+        echo $(((long - short) / (LONG - SHORT)))
+    else
+        echo failed
+    fi
+}
+
 add=$root/bench/add_request.xml echo_=$root/bench/echo_request.xml
 echo "== $demo"
-printf '%-24s %s\n' case "instructions per request"
-for case_ in "calc only:/calc:$add" "echo only:/echo:$echo_" \
-             "calc and echo in turn:/calc,/echo:$add,$echo_"; do
-    IFS=: read -r name paths bodies <<<"$case_"
-    if short=$(instructions $SHORT "$paths" "$bodies") && long=$(instructions $LONG "$paths" "$bodies"); then
-        printf '%-24s %d\n' "$name" $(((long - short) / (LONG - SHORT)))
-    else
-        printf '%-24s %s\n' "$name" "failed (see above)"
+echo "== $pool (calc only)"
+printf '%-34s %12s %12s %8s\n' case wsgate "gSOAP pool" ratio
+# Each case: name, mode, paths, bodies, whether the pool server (calculator
+# only) runs it.
+for case_ in "kept-alive, calc only:keepalive:/calc:$add:pool" \
+             "kept-alive, echo only:keepalive:/echo:$echo_:" \
+             "kept-alive, calc and echo in turn:keepalive:/calc,/echo:$add,$echo_:" \
+             "connection per call, calc:close:/calc:$add:pool"; do
+    IFS=: read -r name mode paths bodies pool_too <<<"$case_"
+    ours=$(per_call wsgate "$mode" "$paths" "$bodies")
+    theirs=- ratio=-
+    if [[ -n $pool_too ]]; then
+        theirs=$(per_call pool "$mode" "$paths" "$bodies")
+        [[ $ours == failed || $theirs == failed ]] ||
+            ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
     fi
+    printf '%-34s %12s %12s %8s\n' "$name" "$ours" "$theirs" "$ratio"
 done

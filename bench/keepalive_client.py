@@ -1,7 +1,9 @@
 """Sends COUNT POSTs on one kept-alive connection, cycling through the given
 paths and request bodies, and checks that each answer is a 200 without a fault.
+With --close, each POST goes on a connection of its own with
+"Connection: close", and the server must then close it.
 
-    keepalive_client.py PORT PATH[,PATH...] COUNT BODY[,BODY...]
+    keepalive_client.py [--close] PORT PATH[,PATH...] COUNT BODY[,BODY...]
 """
 import socket
 import sys
@@ -28,19 +30,37 @@ def receive(sock):
     return data
 
 
+def call(sock, pending, i, path, body, extra):
+    sock.sendall(b"POST %s HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: text/xml; charset=utf-8\r\n%s"
+                 b"Content-Length: %d\r\n\r\n%s" % (path.encode(), extra, len(body), body))
+    head, answer, pending = read_response(sock, pending)
+    if b" 200 " not in head.split(b"\r\n")[0] or b"Fault>" in answer:
+        sys.exit("keepalive_client.py: request %d to %s failed:\n%s" % (i + 1, path, (head + b"\r\n\r\n" + answer).decode()))
+    return pending
+
+
 def main():
-    port, paths, count = int(sys.argv[1]), sys.argv[2].split(","), int(sys.argv[3])
-    bodies = [open(name, "rb").read() for name in sys.argv[4].split(",")]
-    sock = socket.create_connection(("127.0.0.1", port))
+    args = sys.argv[1:]
+    close = args[:1] == ["--close"]
+    if close:
+        args = args[1:]
+    port, paths, count = int(args[0]), args[1].split(","), int(args[2])
+    bodies = [open(name, "rb").read() for name in args[3].split(",")]
+    sock = None if close else socket.create_connection(("127.0.0.1", port))
     pending = b""
     for i in range(count):
         path, body = paths[i % len(paths)], bodies[i % len(bodies)]
-        sock.sendall(b"POST %s HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: text/xml; charset=utf-8\r\n"
-                     b"Content-Length: %d\r\n\r\n%s" % (path.encode(), len(body), body))
-        head, answer, pending = read_response(sock, pending)
-        if b" 200 " not in head.split(b"\r\n")[0] or b"Fault>" in answer:
-            sys.exit("keepalive_client.py: request %d to %s failed:\n%s" % (i + 1, path, (head + b"\r\n\r\n" + answer).decode()))
-    sock.close()
+        if close:
+            sock = socket.create_connection(("127.0.0.1", port))
+            call(sock, b"", i, path, body, b"Connection: close\r\n")
+            sock.settimeout(10)
+            if sock.recv(1):
+                sys.exit("keepalive_client.py: request %d: bytes after the response" % (i + 1))
+            sock.close()
+        else:
+            pending = call(sock, pending, i, path, body, b"")
+    if not close:
+        sock.close()
 
 
 main()

@@ -31,13 +31,18 @@ bool is_error_result(int result)
     return result == -1 || result == SOAP_ERR;
 }
 
-// A later request of a connection: its result is not looked at, and what it
-// allocated goes at once.
-void serve_later_request(struct soap *ctx, gsoapws_service_entry entry)
+// A later request of a connection: what it allocated goes at once. False when
+// the entry failed: the connection ends then, as after a failed first request,
+// since its client will get nothing, and a body left unread would hold the
+// connection until recv_timeout.
+bool serve_later_request(struct soap *ctx, gsoapws_service_entry entry)
 {
-    entry(ctx);
+    const bool failed = is_error_result(entry(ctx));
     soap_delete(ctx, nullptr);
     soap_end(ctx);
+    if (failed)
+        LOG_FAILURE("serviceEntry return SOAP_ERR");
+    return !failed;
 }
 
 }  // namespace
@@ -74,6 +79,10 @@ void accept_routine::Run()
         }
         response_routine *item = new (std::nothrow) response_routine(m_gsoap, sock);
         if (m_gsoap->m_threadPool.Work(item) != 0) {
+            // Known limitation: a refused connection ends the accept loop for
+            // good, while the listening socket stays open; only a stop and a
+            // start accept again. docs/behaviour.md, "When the connection
+            // pool's queue overflows, the server stops accepting".
             LOG_FAILURE("ZEP_ThreadPool_Work() Failed!");
             delete item;
             closesocket_portable(sock);
@@ -129,7 +138,7 @@ serve_routine::serve_routine(gsoap_server *server, struct soap *ctx, const Objec
 
 void serve_routine::Run()
 {
-    if (!m_soap || !m_serviceEntry)
+    if (!m_server || !m_soap || !m_serviceEntry)
         return;
     if (m_count.firstRequest) {
         if (is_error_result(m_serviceEntry(m_soap))) {
@@ -138,8 +147,7 @@ void serve_routine::Run()
         }
     } else {
         // The rest of a keep-alive pass that another service's routine began.
-        serve_later_request(m_soap, m_serviceEntry);
-        if (!m_soap->keep_alive)
+        if (!serve_later_request(m_soap, m_serviceEntry) || !m_soap->keep_alive)
             return;
     }
 
@@ -152,7 +160,13 @@ void serve_routine::Run()
         soap_begin(m_soap);
         if (m_soap->max_keep_alive > 0 && --m_count.countdown == 0)
             m_soap->keep_alive = 0;  // the request about to be read is the last
-        if (soap_begin_recv(m_soap) != 0) {
+        waiting_sockets::wait head(m_server->m_waiting, m_soap->socket);
+        if (!head.joined())
+            return;  // the server is stopping
+        const int received = soap_begin_recv(m_soap);
+        if (!head.leave())
+            return;  // a stop shut the connection down meanwhile
+        if (received != 0) {
             if (m_soap->error < SOAP_STOP) {
                 if (soap_valid_socket(m_soap->socket))
                     soap_send_fault(m_soap);
@@ -164,11 +178,11 @@ void serve_routine::Run()
             // dispatched by the connection pool as a first request is, its
             // service keeps the connection; no service or a refusal on the
             // way closes it unanswered.
-            if (m_server && m_server->hand_over(m_soap, {false, m_count.countdown}) == 0)
+            if (m_server->hand_over(m_soap, {false, m_count.countdown}) == 0)
                 m_soap = nullptr;
             return;
-        } else {
-            serve_later_request(m_soap, m_serviceEntry);
+        } else if (!serve_later_request(m_soap, m_serviceEntry)) {
+            return;
         }
     } while (m_soap->keep_alive);
 }

@@ -7,8 +7,13 @@
 // shut down first.
 void closesocket_portable(int sock)
 {
-    shutdown(sock, SHUT_RDWR);
+    shutdown_socket_portable(sock);
     close(sock);
+}
+
+void shutdown_socket_portable(int sock)
+{
+    shutdown(sock, SHUT_RDWR);
 }
 
 const int kSendFlags = MSG_NOSIGNAL;

@@ -8,5 +8,10 @@ void closesocket_portable(int sock)
     closesocket(static_cast<SOCKET>(sock));
 }
 
+void shutdown_socket_portable(int sock)
+{
+    shutdown(static_cast<SOCKET>(sock), SD_BOTH);
+}
+
 // Windows has no SIGPIPE.
 const int kSendFlags = 0;
