@@ -20,6 +20,8 @@ url=http://127.0.0.1:$port
 start_demo() {
   "$wine" "$bin/wsgate-demo.exe" --port "$port" --threads 4 >"$1" 2>&1 &
 }
+# The demo's own log4cxx.properties: console and rolling file, log4j dates.
+rm -f "$bin/wsgate.log"
 start_demo "$work/demo.out"; pid=$!
 trap 'kill -INT $pid 2>/dev/null || true' EXIT
 for _ in $(seq 600); do  # up to 60 s: Wine's first start in a fresh prefix is slow
@@ -71,6 +73,12 @@ if kill -0 "$pid" 2>/dev/null; then echo "demo did not stop on Ctrl+C"; kill -KI
 else wait "$pid" || { echo "demo exited with $?"; status=1; }; fi
 trap - EXIT
 grep -q "stopping" demo.out || { echo "demo did not report its stop"; status=1; }
+# Both appenders wrote the log4j layout, the date as %d{yyyy-MM-dd HH:mm:ss,SSS}.
+record='^[0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2},[0-9]{3} INFO  \[[0-9]+\] .*gsoap_server_class.cpp:[0-9]+ .*start.* - Start Server Successfully!'
+for log in demo.out "$bin/wsgate.log"; do
+  if grep -Eq "$record" "$log"; then echo "log layout in $(basename "$log"): ok" | tee -a client.out
+  else echo "log layout in $(basename "$log"): FAIL" | tee -a client.out; fi
+done
 ! grep -q ": FAIL" client.out || status=1
 [ $status -eq 0 ] || cat demo.out
 echo "wine e2e: $(grep -c ': ok' client.out) ok, $(grep -c ': FAIL' client.out || true) failed"
