@@ -12,7 +12,7 @@
 #
 # WSGATE_WIN_ARCH=x86_64 builds the 64-bit variant instead (into
 # build/windows-x86_64, no zip), which scripts/test-windows.sh runs where
-# 32-bit Wine cannot start.
+# 32-bit Wine cannot start. WSGATE_WIN_TESTS=OFF leaves the tests out.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 arch=${WSGATE_WIN_ARCH:-i686}
@@ -119,5 +119,6 @@ command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -
 # name, since Debian's wine command prefers the 32-bit one.
 if [ "$arch" = i686 ]; then wine=wine; else wine=/usr/lib/wine/wine64; fi
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DWSGATE_WIN_PREFIX="$prefix" \
-  -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+  -DCMAKE_CROSSCOMPILING_EMULATOR="$wine" -DWSGATE_BUILD_TESTS="${WSGATE_WIN_TESTS:-ON}" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 cmake --build "$build" -j"$jobs"
