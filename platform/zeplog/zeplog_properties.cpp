@@ -128,25 +128,26 @@ std::string Log4cplusConversionPattern(const std::string &pattern)
             continue;
         }
         // The conversion's modifiers (alignment, width, precision) stay.
-        size_t spec = i + 1;
-        while (spec < pattern.size() && (pattern[spec] == '-' || pattern[spec] == '.' ||
-                                         std::isdigit(static_cast<unsigned char>(pattern[spec]))))
-            ++spec;
-        if (spec >= pattern.size() || pattern[spec] != 'd') {
-            out += pattern.substr(i, spec + 1 - i);
-            i = spec;
+        size_t conversion = i + 1;
+        while (conversion < pattern.size() &&
+               (pattern[conversion] == '-' || pattern[conversion] == '.' ||
+                std::isdigit(static_cast<unsigned char>(pattern[conversion]))))
+            ++conversion;
+        if (conversion >= pattern.size() || pattern[conversion] != 'd') {
+            out += pattern.substr(i, conversion + 1 - i);
+            i = conversion;
             continue;
         }
         std::string format;
-        size_t end = spec;
-        if (spec + 1 < pattern.size() && pattern[spec + 1] == '{') {
-            size_t close = pattern.find('}', spec + 2);
+        size_t end = conversion;
+        if (conversion + 1 < pattern.size() && pattern[conversion + 1] == '{') {
+            size_t close = pattern.find('}', conversion + 2);
             if (close != std::string::npos) {
-                format = pattern.substr(spec + 2, close - spec - 2);
+                format = pattern.substr(conversion + 2, close - conversion - 2);
                 end = close;
             }
         }
-        out += pattern.substr(i, spec - i) + "D{" + StrftimeFormat(JavaPatternOf(format)) + "}";
+        out += pattern.substr(i, conversion - i) + "D{" + StrftimeFormat(JavaPatternOf(format)) + "}";
         i = end;
     }
     return out;
