@@ -15,10 +15,8 @@ namespace {
 
 int Entry(soap *) { return SOAP_OK; }
 
-const int kRounds = 20;
+const int kRounds = 20, kRegistrationsPerRound = 200;  // enough to go on for the whole of a stop
 const auto kRaceBound = std::chrono::seconds(10);
-// Enough to keep registering for the whole of a stop.
-const int kRegistrationsPerRound = 200;
 
 TEST(RegisterStopRace, StopLeavesNoDedicatedPoolRunningWhileARegistrationRaces)
 {

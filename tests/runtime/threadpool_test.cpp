@@ -32,13 +32,7 @@ struct ThreadPoolTest : ::testing::Test {
         int id, hold; bool autoDelete;
     };
     // A failed assertion must not leave workers behind, blocked at the gate or held in the runtime.
-    void TearDown() override
-    {
-        gate = INT_MAX;
-        zep_fault_reset();
-        if (!pool.IsDestroyed())
-            pool.Drain(), pool.Destroy();
-    }
+    void TearDown() override { gate = INT_MAX; zep_fault_reset(); if (!pool.IsDestroyed()) pool.Drain(), pool.Destroy(); }
 
     // What the items did; misordered: started out of id order; switches: on another thread than the last.
     std::atomic<int> started{0}, misordered{0}, switches{0}, asked{0}, cleaned{0}, deleted{0}, gate{0};
@@ -99,7 +93,6 @@ TEST_F(ThreadPoolTest, DestroyFinishesRunningItemsAndDiscardsQueuedOnes)
     pool.Destroy();
     const std::string report = ::testing::internal::GetCapturedStderr();
     opener.join();
-    EXPECT_EQ(held, started);
     EXPECT_EQ(held + 1, asked);
     EXPECT_EQ(held, cleaned);
     EXPECT_EQ(held, deleted);
