@@ -109,14 +109,12 @@ TEST_F(WsdlAddress, PublishesTheSchemeAndAuthorityTheHeadersName)
 TEST_F(WsdlAddress, HostileHeadersAreIgnoredAndTheDocumentStaysWellFormed)
 {
     ASSERT_TRUE(gsoapws_start(_server, nullptr));
-    const std::string hostile[] = {
-        "Forwarded: host=\"a\\\"><x y=\\\"\"\r\n", "Forwarded: host=\"evil.example/x\"\r\n",
-        "X-Forwarded-Host: a\"><x y=\"\r\n", "X-Forwarded-Host: <evil>\r\n", "X-Forwarded-Host: a b\r\n",
-        "X-Forwarded-Host: a\x01" "b\r\n", "X-Forwarded-Host: " + std::string(300, 'a') + "\r\n",
-        "Host: a'b\r\n", "Host: evil.example/phish?\r\n", "Host: a\\b\r\n"};
-    for (const std::string &header : hostile)
+    // Which values count as hostile is table-tested in published_address_test; here each header's wiring.
+    for (const char *header :
+         {"Forwarded: host=\"a\\\"><x y=\\\"\"\r\n", "X-Forwarded-Host: a\"><x y=\"\r\n", "Host: a'b\r\n"})
         EXPECT_EQ(Published(Loopback()), Fetch(header)) << header;
-    EXPECT_EQ(Published("http://good.example/Svc"), Fetch("X-Forwarded-Host: <evil>\r\nHost: good.example\r\n"));
+    EXPECT_EQ(Published("http://good.example/Svc"),
+              Fetch("Forwarded: host=\"evil.example/x\"\r\nX-Forwarded-Host: <evil>\r\nHost: good.example\r\n"));
 }
 
 TEST_F(WsdlAddress, HeadersOfAnEarlierRequestOnTheConnectionAreForgotten)
