@@ -75,15 +75,6 @@ TEST_F(GracefulStop, ClosesIdleSilentAndSlowConnectionsAtOnceAndAnswersTheCallIn
     stopping.join();
 }
 
-TEST_F(GracefulStop, FiniWithAnIdleConnectionReturnsAtOnce)
-{
-    ASSERT_TRUE(Start());
-    e2e::Connection idle(port);
-    ASSERT_TRUE(Idle(idle));
-    e2e::Fini(2s);
-    EXPECT_TRUE(idle.ClosedByPeer(0ms));
-}
-
 // Clients arrive, finish, stay silent and turn from /test to /own while the server stops and starts
 // again; each stop returns in its bound, and nothing stays behind.
 TEST_F(GracefulStop, StopsRacingWithArrivingTurningAndFinishingConnectionsLeaveNothingAndNeverHang)

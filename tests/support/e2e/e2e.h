@@ -47,7 +47,6 @@ std::string ThreadIdBody();
 std::string BlockBody(int token);
 std::string BigBody(int size);
 std::string EchoBody(const std::string &xmlText);  // xmlText goes in as it stands, escapes and all
-std::string Echoed();                              // the text the last ns__echo call received
 
 void HoldBlockCalls();     // every ns__block call waits from now on...
 void ReleaseBlockCalls();  // ...until this
