@@ -1,9 +1,7 @@
 // Serving end to end on 127.0.0.1, on the wire and through the recording log
 // library; the core is linked statically so that --wrap reaches its gSOAP calls.
-#include "e2e.h"
-#include "wsgate/wsgate.h"
+#include "server_test.h"
 #include "zep_fault.h"
-#include "zeplog_recording.h"
 
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -42,19 +40,9 @@ namespace rec = zeplog_recording;
 std::atomic<int> replacementCalls{0};
 int ReplacementEntry(struct soap *ctx) { return ++replacementCalls, e2e::TestEntry(ctx); }
 
-// A server with the test service on /test (shared pool); the log recorded from then on.
-class Serving : public ::testing::Test {
+class Serving : public e2e::ServerTest {
 protected:
-    void SetUp() override
-    {
-        std::async(std::launch::async, [] {}).get();  // ThreadSanitizer's helper thread comes with the first
-        ASSERT_TRUE(gsoapws_init());
-        server = gsoapws_create("127.0.0.1", port);
-        ASSERT_TRUE(gsoapws_add_service(server, "/test", e2e::TestEntry, e2e::TestWsdlPath(), false, 0));
-        rec::Reset();
-        replacementCalls = 0;
-    }
-    void TearDown() override { e2e::ReleaseBlockCalls(), e2e::Fini(); }
+    void SetUp() override { ServerTest::SetUp(), replacementCalls = 0; }
     static const int kConnectionWorkers = 4;
     bool Start(int threads = kConnectionWorkers, int keepAlive = 100, void *on = nullptr)
     {
@@ -85,9 +73,7 @@ protected:
         return connection.Post(path, e2e::AddBody(1, 1)) && connection.ClosedByPeer();
     }
 
-    const int port = e2e::FreePort();
     const std::string starting = "Starting gsoap server! ip:127.0.0.1, port:" + std::to_string(port);
-    void *server = nullptr;
 };
 
 TEST_F(Serving, PathsWithoutAServiceAreClosedWithoutAByte)
