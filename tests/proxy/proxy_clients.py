@@ -2,7 +2,6 @@
 #   proxy_clients.py shelter|burst|zeep|big_wsdl|forged_headers|metrics
 import asyncio
 import collections
-import http.client
 import os
 import re
 import resource
@@ -38,17 +37,11 @@ async def call(reader, writer, request=ADD):
     return int(head.split()[1]), await reader.readexactly(length)
 
 
-async def idle_clients(count):
-    """Clients of the proxy that made one call each and keep their connection."""
-    clients = [await open_tls() for _ in range(count)]
-    for reader, writer in clients:
-        assert (await call(reader, writer))[0] == 200
-    return clients
-
-
 async def shelter():
     """Idle, silent and slow clients on the proxy do not slow a fresh one."""
-    idle = await idle_clients(100)
+    idle = [await open_tls() for _ in range(100)]
+    for reader, writer in idle:  # one call each, and they keep their connection
+        assert (await call(reader, writer))[0] == 200
     silent = [await connect("PROXY_URL") for _ in range(100)]
 
     async def slow_sender():
@@ -122,16 +115,11 @@ async def zeep():
 
 def get_wsdl(variable, path, headers=None):
     """The body of a GET of path?wsdl at the address of a URL in the environment."""
-    url = urllib.parse.urlsplit(os.environ[variable])
-    if url.scheme == "https":
-        client = http.client.HTTPSConnection(url.hostname, url.port, timeout=30,
-                                             context=ssl.create_default_context(cafile=os.environ["PROXY_CA"]))
-    else:
-        client = http.client.HTTPConnection(url.hostname, url.port, timeout=30)
-    client.request("GET", f"/{path}?wsdl", headers=headers or {})
-    response = client.getresponse()
-    assert response.status == 200, response.status
-    return response.read().decode()
+    request = urllib.request.Request(f"{os.environ[variable]}/{path}?wsdl", headers=headers or {})
+    context = ssl.create_default_context(cafile=os.environ["PROXY_CA"])  # for https only
+    with urllib.request.urlopen(request, timeout=30, context=context) as response:
+        assert response.status == 200, response.status
+        return response.read().decode()
 
 
 async def big_wsdl():
