@@ -1,7 +1,5 @@
 // Faults, overload and lifecycle against the shipped library, the recording log library interposed.
-#include "e2e.h"
-#include "wsgate/wsgate.h"
-#include "zeplog_recording.h"
+#include "server_test.h"
 #include "zepplus/ThreadPool.h"
 
 #include <gtest/gtest.h>
@@ -28,25 +26,19 @@ std::string Add(int port, int a, const char *path = "/test")
 }
 
 // The test service on /test of a server started with short time-outs and four connection workers.
-class Hardening : public ::testing::Test {
+class Hardening : public e2e::ServerTest {
 protected:
     void SetUp() override
     {
         const rlimit files{8192, 8192};  // the overflow takes 2051 client sockets and as many server sockets
         ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &files), 0);
-        std::thread([] {}).join();  // a sanitizer runtime adds its helper thread with the first
-        ASSERT_TRUE(gsoapws_init());
-        server = gsoapws_create("127.0.0.1", port);
-        ASSERT_TRUE(gsoapws_add_service(server, "/test", e2e::TestEntry, e2e::TestWsdlPath(), false, 0));
+        ServerTest::SetUp();
         ASSERT_TRUE(gsoapws_start(server, &quick));
         running = e2e::Held();
     }
-    void TearDown() override { e2e::ReleaseBlockCalls(), e2e::Fini(); }
 
     // backlog, send and receive time-outs (s), connection workers, keep-alive
     gsoap_start_server_param quick{100, 2, 1, 4, 100};
-    const int port = e2e::FreePort();
-    void *server = nullptr;
     std::pair<long, long> running;  // descriptors and threads held once started
 };
 

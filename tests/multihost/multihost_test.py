@@ -43,6 +43,14 @@ def log_count(host, text):
         return log.read().count(text)
 
 
+def signal_h1(number, seconds):  # when the signal was sent, when h1 had exited
+    pid = int(sh("host", work, "1", "pid"))
+    exited = os.pidfd_open(pid)  # readable once h1 has exited, reaped or not
+    sent = time.monotonic()
+    os.kill(pid, number)
+    return sent, wait_until("h1 exited", seconds, lambda: select.select([exited], [], [], 0)[0])
+
+
 class Client(http.client.HTTPSConnection):
     """The public name, at the proxy's address."""
     context = None
@@ -119,11 +127,7 @@ def failover():
         idle = sum(map(int, re.findall(r"server host1 .* pool-max-conn (\d+)", config.read())))
     load = Load()
     time.sleep(3)
-    pid = int(sh("host", work, "1", "pid"))
-    exited = os.pidfd_open(pid)  # readable once h1 has exited, reaped or not
-    killed = time.monotonic()
-    os.kill(pid, 9)
-    dead = wait_until("h1 gone", 5, lambda: select.select([exited], [], [], 0)[0])
+    killed, dead = signal_h1(signal.SIGKILL, 5)
     down = wait_until("h1 taken out", 8, lambda: "2" not in states("host1"))
     time.sleep(3)
     failed, h1 = load.finish(), stats()[("svc_calc", "host1")]
@@ -158,11 +162,7 @@ def stop_under_load():
     # when the calls it runs are answered. A call can fail only if the proxy sent it to h1 as h1 stopped.
     load = Load()
     time.sleep(3)
-    pid = int(sh("host", work, "1", "pid"))
-    exited = os.pidfd_open(pid)  # readable once h1 has exited, reaped or not
-    began = time.monotonic()
-    os.kill(pid, signal.SIGTERM)
-    stopped = wait_until("h1 stopped", 10, lambda: select.select([exited], [], [], 0)[0])
+    began, stopped = signal_h1(signal.SIGTERM, 10)
     time.sleep(3)
     failed = load.finish()
     in_flight = sum(start <= stopped and end >= began for start, end, _ in load.records)

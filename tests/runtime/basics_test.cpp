@@ -26,19 +26,6 @@ TEST(Synclock, OwnerRelocksAndOthersGetInOnlyAfterTheLastGuard)
     EXPECT_TRUE(lockedElsewhere());
 }
 
-// Each result also shows what the call before it left in the cell.
-TEST(Synclock, AtomicsReturnPreviousOrNewValue)
-{
-    volatile int32_t cell = 5;
-    EXPECT_EQ(5, AtomicSet(&cell, 7));     // previous
-    EXPECT_EQ(7, AtomicCas(&cell, 9, 4));  // previous; a mismatch writes nothing
-    EXPECT_EQ(7, AtomicCas(&cell, 9, 7));  // previous
-    EXPECT_EQ(9, AtomicGet(&cell));
-    EXPECT_EQ(10, AtomicInc(&cell));       // new
-    EXPECT_EQ(9, AtomicDec(&cell));        // new
-    EXPECT_EQ(-1, AtomicAdd(&cell, -10));  // new
-}
-
 struct Counted {
     ~Counted() { ++destroyed; }
     std::atomic<int> &destroyed;

@@ -62,6 +62,12 @@ TEST_F(ThreadPoolTest, ACreateThatCannotStartEveryWorkerLeavesNoWorkerBehind)
     }
 }
 
+TEST_F(ThreadPoolTest, WorkRefusesANullItem)
+{
+    ASSERT_EQ(0, pool.Create(1, ThreadPool::kQueueBound));
+    EXPECT_EQ(-1, pool.Work(nullptr));
+}
+
 // Three held items prove three workers; creating again starts none, so kept stays queued.
 TEST_F(ThreadPoolTest, CreatingARunningPoolAgainStartsNoWorker)
 {
@@ -117,34 +123,6 @@ TEST_F(ThreadPoolTest, QueueTakesOneItemBeyondItsBoundAndRunsThemInSubmissionOrd
     ASSERT_TRUE(e2e::WaitFor([&] { return deleted == lastId; }));
     EXPECT_EQ(lastId, started) << "no refused item was taken";
     EXPECT_EQ(0, misordered);
-}
-
-// Drain waits for the last item, held until Drain is under way, then refuses work.
-TEST_F(ThreadPoolTest, DrainWaitsForTheRunningItemAndStopsAcceptingWork)
-{
-    ASSERT_EQ(0, pool.Create(1, ThreadPool::kQueueBound));
-    EXPECT_EQ(-1, pool.Work(nullptr));
-    ASSERT_EQ(0, pool.Work(new Item(this, 1, 1)));
-    std::thread opener([&] { e2e::WaitFor([&] { return !pool.IsRunning(); }); gate = 1; });
-    pool.Drain();
-    opener.join();
-    EXPECT_EQ(1, deleted);
-    EXPECT_EQ(-100, pool.Work(&kept));
-}
-
-// Created again with another size; kept runs and is asked, but neither cleaned up nor deleted.
-TEST_F(ThreadPoolTest, ADestroyedPoolCreatedAgainRunsWorkAndLeavesItsOwnItemsToTheCaller)
-{
-    ASSERT_EQ(0, pool.Create(1, ThreadPool::kQueueBound));
-    pool.Drain();
-    pool.Destroy();
-    ASSERT_EQ(0, pool.Create(2, ThreadPool::kQueueBound));
-    ASSERT_EQ(0, pool.Work(&kept));
-    pool.Drain();
-    EXPECT_EQ(1, started);
-    EXPECT_EQ(1, asked);
-    EXPECT_EQ(0, cleaned);
-    EXPECT_EQ(0, deleted);
 }
 
 // With three parked, each item runs on the one that parked last: the worker of the item before.

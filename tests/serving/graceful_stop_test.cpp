@@ -1,8 +1,6 @@
 // A stop closes every connection that is not inside a service at once, and lets the calls that are
 // finish with "Connection: close": against the shipped library, on 127.0.0.1.
-#include "e2e.h"
-#include "wsgate/wsgate.h"
-#include "zeplog_recording.h"
+#include "server_test.h"
 
 #include <gtest/gtest.h>
 
@@ -15,36 +13,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A server with the test service on /test (shared pool); receive time-out 30 s, so that a stop
-// that waited for idle connections to time out would fail its bound.
-class GracefulStop : public ::testing::Test {
+// Receive time-out 30 s, so that a stop that waited for idle connections to time out would fail
+// its bound.
+class GracefulStop : public e2e::ServerTest {
 protected:
-    void SetUp() override
-    {
-        std::thread([] {}).join();  // a sanitizer runtime adds its helper thread with the first
-        ASSERT_TRUE(gsoapws_init());
-        server = gsoapws_create("127.0.0.1", port);
-        ASSERT_TRUE(gsoapws_add_service(server, "/test", e2e::TestEntry, e2e::TestWsdlPath(), false, 0));
-        zeplog_recording::Reset();
-    }
-    void TearDown() override
-    {
-        e2e::ReleaseBlockCalls();
-        e2e::Fini();
-    }
-    bool Start(int threads = 10)
-    {
-        gsoap_start_server_param param{100, 30, 30, threads, 100};
-        return gsoapws_start(server, &param);
-    }
+    bool Start(int threads = 10) { return ServerTest::Start(30, threads); }
     // A kept-alive connection, answered once and now waiting for its next request.
     bool Idle(e2e::Connection &connection)
     {
         return connection.Post("/test", e2e::AddBody(1, 2)) && e2e::Element(connection.ReadResponse(), "sum") == "3";
     }
-
-    const int port = e2e::FreePort();
-    void *server = nullptr;
 };
 
 TEST_F(GracefulStop, ClosesIdleSilentAndSlowConnectionsAtOnceAndAnswersTheCallInProgressWithClose)
@@ -73,15 +51,6 @@ TEST_F(GracefulStop, ClosesIdleSilentAndSlowConnectionsAtOnceAndAnswersTheCallIn
     EXPECT_EQ(e2e::Element(answer, "result"), "7");
     EXPECT_TRUE(busy.ClosedByPeer(4s));
     stopping.join();
-}
-
-TEST_F(GracefulStop, FiniWithAnIdleConnectionReturnsAtOnce)
-{
-    ASSERT_TRUE(Start());
-    e2e::Connection idle(port);
-    ASSERT_TRUE(Idle(idle));
-    e2e::Fini(2s);
-    EXPECT_TRUE(idle.ClosedByPeer(0ms));
 }
 
 // Clients arrive, finish, stay silent and turn from /test to /own while the server stops and starts

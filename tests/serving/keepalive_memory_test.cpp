@@ -1,8 +1,7 @@
 // A kept-alive connection releases each request's data before the next: its
 // heap stays flat however many requests it carries. The host is this test
 // process, so its heap is what is measured.
-#include "e2e.h"
-#include "wsgate/wsgate.h"
+#include "server_test.h"
 
 #include <malloc.h>
 
@@ -24,19 +23,9 @@ size_t HeapInUse()
     return info.uordblks + info.hblkhd;  // every arena, and the chunks mmapped on their own
 }
 
-class KeepAliveMemory : public ::testing::Test {
+class KeepAliveMemory : public e2e::ServerTest {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(gsoapws_init());
-        void *server = gsoapws_create("127.0.0.1", port);
-        ASSERT_TRUE(gsoapws_add_service(server, "/test", e2e::TestEntry, e2e::TestWsdlPath(), false, 0));
-        gsoap_start_server_param param{100, 10, 10, 2, 0};  // no keep-alive limit
-        ASSERT_TRUE(gsoapws_start(server, &param));
-    }
-    void TearDown() override { e2e::Fini(); }
-
-    const int port = e2e::FreePort();
+    void SetUp() override { ServerTest::SetUp(); ASSERT_TRUE(Start(10, 2, 0)); }  // no keep-alive limit
 };
 
 TEST_F(KeepAliveMemory, HeapStaysFlatOverThreeHundredRequestsOfThirtyTwoKilobytes)

@@ -1,8 +1,6 @@
 // Where the later requests of a kept-alive connection go, and how they end: against the shipped
 // library, on 127.0.0.1.
-#include "e2e.h"
-#include "wsgate/wsgate.h"
-#include "zeplog_recording.h"
+#include "server_test.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -38,29 +36,15 @@ bool Sleeping(pid_t tid)
     return number == SYS_nanosleep || number == SYS_clock_nanosleep;
 }
 
-// A server with the test service on /test (shared pool) and /testing; receive time-out 30 s, so that
-// a connection left open shows as one not closed.
-class Routing : public ::testing::Test {
+// /testing beside /test; receive time-out 30 s, so that a connection left open shows as one not closed.
+class Routing : public e2e::ServerTest {
 protected:
     void SetUp() override
     {
-        std::thread([] {}).join();  // a sanitizer runtime adds its helper thread with the first
-        ASSERT_TRUE(gsoapws_init());
-        server = gsoapws_create("127.0.0.1", port);
-        ASSERT_TRUE(gsoapws_add_service(server, "/test", e2e::TestEntry, e2e::TestWsdlPath(), false, 0));
+        ServerTest::SetUp();
         ASSERT_TRUE(gsoapws_add_service(server, "/testing", TestingEntry, e2e::TestWsdlPath(), false, 0));
-        zeplog_recording::Reset();
     }
-    void TearDown() override
-    {
-        e2e::ReleaseBlockCalls();
-        e2e::Fini();
-    }
-    bool Start()
-    {
-        gsoap_start_server_param param{100, 30, 30, 4, 100};
-        return gsoapws_start(server, &param);
-    }
+    bool Start() { return ServerTest::Start(30, 4); }
     // 2 + 3 on connection: "5", or "5 by /testing" from that registration; "closed" when closed unanswered.
     std::string Answer(e2e::Connection &connection, const char *path)
     {
@@ -72,9 +56,6 @@ protected:
             return connection.ClosedByPeer(0ms) ? "closed" : "neither answered nor closed";
         return testingCalls > testing ? sum + " by /testing" : sum;
     }
-
-    const int port = e2e::FreePort();
-    void *server = nullptr;
 };
 
 class LaterRequest : public Routing, public ::testing::WithParamInterface<const char *> {};

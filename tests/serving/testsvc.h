@@ -20,5 +20,5 @@ int ns__block(int token, int &result);
 /// Returns size bytes: enough that a client closing early leaves the server with a failed send.
 int ns__big(int size, std::string &data);
 
-/// Returns text as received; tests read what the service saw with e2e::Echoed.
+/// Returns text as received.
 int ns__echo(char *text, char *&reply);

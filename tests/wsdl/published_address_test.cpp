@@ -38,21 +38,6 @@ TEST(ForwardedParameter, FromTheFirstElementOnlyUnquotedAndElseEmpty)
         EXPECT_EQ(value, forwarded_parameter(header, name)) << (header ? header : "null");
 }
 
-TEST(RequestedAuthority, FirstPlainOfForwardedHostThenXForwardedHostThenHost)
-{
-    const struct { request_origin origin; const char *expected; } cases[] = {
-        {{"host=f:1", "x:2", nullptr, "h:3"}, "f:1"},
-        {{"for=1.2.3.4", "x:2", nullptr, "h:3"}, "x:2"},
-        {{"host=\"f/1\"", "x 2", nullptr, "h:3"}, "h:3"},
-        {{nullptr, nullptr, nullptr, "h\"><a"}, nullptr},
-        {{}, nullptr}};
-    for (const auto &c : cases) {
-        std::string authority = "unset";
-        EXPECT_EQ(c.expected != nullptr, requested_authority(c.origin, authority));
-        EXPECT_EQ(c.expected ? c.expected : "unset", authority);
-    }
-}
-
 TEST(RequestedScheme, HttpsWhenForwardedProtoOrXForwardedProtoSaysSo)
 {
     EXPECT_STREQ("https", requested_scheme({"proto=https", nullptr, nullptr, nullptr}));

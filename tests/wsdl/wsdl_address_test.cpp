@@ -76,21 +76,9 @@ TEST_F(WsdlAddress, Ipv6ServerReachedWithoutHostPublishesItsLiteralInBrackets)
     ASSERT_TRUE(gsoapws_add_service(server, "/Svc", e2e::TestEntry, _wsdl.c_str(), false, 0));
     if (!gsoapws_start(server, nullptr))
         GTEST_SKIP() << "no IPv6 loopback here";
-    const int fd = socket(AF_INET6, SOCK_STREAM, 0);
-    sockaddr_in6 address{};
-    address.sin6_family = AF_INET6;
-    address.sin6_port = htons(_port);
-    address.sin6_addr = in6addr_loopback;
-    timeval timeout{10, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    ASSERT_EQ(0, connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address));
-    const std::string request = "GET /Svc?wsdl HTTP/1.0\r\n\r\n";
-    ASSERT_EQ(ssize_t(request.size()), send(fd, request.data(), request.size(), MSG_NOSIGNAL));
-    std::string response;
-    char buffer[4096];
-    for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
-        response.append(buffer, size_t(n));
-    close(fd);
+    e2e::Connection connection(_port, true);
+    ASSERT_TRUE(connection.Send("GET /Svc?wsdl HTTP/1.0\r\n\r\n"));
+    const std::string response = connection.ReadUntilClosed();
     EXPECT_EQ(Published("http://[0:0:0:0:0:0:0:1]:" + std::to_string(_port) + "/Svc"),
               response.substr(response.find("\r\n\r\n") + 4));
     e2e::Stop(server);
@@ -109,14 +97,12 @@ TEST_F(WsdlAddress, PublishesTheSchemeAndAuthorityTheHeadersName)
 TEST_F(WsdlAddress, HostileHeadersAreIgnoredAndTheDocumentStaysWellFormed)
 {
     ASSERT_TRUE(gsoapws_start(_server, nullptr));
-    const std::string hostile[] = {
-        "Forwarded: host=\"a\\\"><x y=\\\"\"\r\n", "Forwarded: host=\"evil.example/x\"\r\n",
-        "X-Forwarded-Host: a\"><x y=\"\r\n", "X-Forwarded-Host: <evil>\r\n", "X-Forwarded-Host: a b\r\n",
-        "X-Forwarded-Host: a\x01" "b\r\n", "X-Forwarded-Host: " + std::string(300, 'a') + "\r\n",
-        "Host: a'b\r\n", "Host: evil.example/phish?\r\n", "Host: a\\b\r\n"};
-    for (const std::string &header : hostile)
+    // Which values count as hostile is table-tested in published_address_test; here each header's wiring.
+    for (const char *header :
+         {"Forwarded: host=\"a\\\"><x y=\\\"\"\r\n", "X-Forwarded-Host: a\"><x y=\"\r\n", "Host: a'b\r\n"})
         EXPECT_EQ(Published(Loopback()), Fetch(header)) << header;
-    EXPECT_EQ(Published("http://good.example/Svc"), Fetch("X-Forwarded-Host: <evil>\r\nHost: good.example\r\n"));
+    EXPECT_EQ(Published("http://good.example/Svc"),
+              Fetch("Forwarded: host=\"evil.example/x\"\r\nX-Forwarded-Host: <evil>\r\nHost: good.example\r\n"));
 }
 
 TEST_F(WsdlAddress, HeadersOfAnEarlierRequestOnTheConnectionAreForgotten)
@@ -135,7 +121,6 @@ TEST_F(WsdlAddress, NoLocalAddressToPublishGetsNoResponse)
     ASSERT_TRUE(gsoapws_start(_server, nullptr));
     failSockName = true;
     EXPECT_EQ("", Fetch("", "HTTP/1.0"));
-    EXPECT_EQ(Published(Loopback()), Fetch("", "HTTP/1.0"));
 }
 
 TEST_F(WsdlAddress, StartFailsWhenTheHeaderCaptureCannotBeInstalled)

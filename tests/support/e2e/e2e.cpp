@@ -49,12 +49,14 @@ std::string BlockBody(int token) { return Envelope("block", "<token>" + std::to_
 std::string BigBody(int size) { return Envelope("big", "<size>" + std::to_string(size) + "</size>"); }
 std::string EchoBody(const std::string &xmlText) { return Envelope("echo", "<text>" + xmlText + "</text>"); }
 
-Connection::Connection(int port) : _fd(socket(AF_INET, SOCK_STREAM, 0)), _port(port)
+Connection::Connection(int port, bool ipv6) : _fd(socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0)), _port(port)
 {
     timeval timeout{10, 0};
     setsockopt(_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     sockaddr_in address = Loopback(port);
-    if (connect(_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+    sockaddr_in6 address6{AF_INET6, htons(port), 0, in6addr_loopback, 0};
+    if (ipv6 ? connect(_fd, reinterpret_cast<sockaddr *>(&address6), sizeof address6) != 0
+             : connect(_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
         Close();
 }
 

@@ -47,16 +47,15 @@ std::string ThreadIdBody();
 std::string BlockBody(int token);
 std::string BigBody(int size);
 std::string EchoBody(const std::string &xmlText);  // xmlText goes in as it stands, escapes and all
-std::string Echoed();                              // the text the last ns__echo call received
 
 void HoldBlockCalls();     // every ns__block call waits from now on...
 void ReleaseBlockCalls();  // ...until this
 int BlockedCalls();        // ns__block calls waiting right now
 
-// A blocking client connection with 10 s receive time-outs.
+// A blocking client connection to 127.0.0.1 (ipv6: ::1) with 10 s receive time-outs.
 class Connection {
 public:
-    explicit Connection(int port);
+    explicit Connection(int port, bool ipv6 = false);
     ~Connection() { Close(); }
     Connection(const Connection &) = delete;
     Connection &operator=(const Connection &) = delete;

@@ -16,7 +16,6 @@ std::mutex gateMutex;
 std::condition_variable gateChanged;
 bool gateHeld = false;  // guarded by gateMutex
 int waiting = 0;        // guarded by gateMutex
-std::string echoed;     // guarded by gateMutex
 
 void SetGate(bool held)
 {
@@ -55,8 +54,6 @@ int Test::ns__big(struct soap *, int size, std::string &data)
 
 int Test::ns__echo(struct soap *, char *text, char *&reply)
 {
-    std::lock_guard<std::mutex> lock(gateMutex);
-    echoed = text ? text : "";
     reply = text;
     return SOAP_OK;
 }
@@ -67,12 +64,6 @@ int TestEntry(struct soap *ctx) { return Test_entry(ctx); }
 const char *TestWsdlPath() { return WSGATE_TEST_WSDL; }
 void HoldBlockCalls() { SetGate(true); }
 void ReleaseBlockCalls() { SetGate(false); }
-
-std::string Echoed()
-{
-    std::lock_guard<std::mutex> lock(gateMutex);
-    return echoed;
-}
 
 int BlockedCalls()
 {
