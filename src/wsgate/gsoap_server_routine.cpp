@@ -143,13 +143,19 @@ void serve_routine::Run()
             return;
     }
 
+    // Whether soap_end has released the last request's data: the first one
+    // and one answered inside the receive step have had no soap_end.
+    bool ended = !m_count.firstRequest;
     do {
         // Once gSOAP has closed the connection itself it would read the
         // process's stdin and write faults to its stdout: the connection is
         // over, and there is no point in resetting the context for it.
         if (!soap_valid_socket(m_soap->socket))
             return;
-        soap_begin(m_soap);
+        if (ended)
+            reset_after_end(m_soap);
+        else
+            soap_begin(m_soap);
         if (m_soap->max_keep_alive > 0 && --m_count.countdown == 0)
             m_soap->keep_alive = 0;  // the request about to be read is the last
         if (soap_begin_recv(m_soap) != 0) {
@@ -159,6 +165,7 @@ void serve_routine::Run()
                 return;
             }
             soap_closesock(m_soap);  // answered inside the receive step (a WSDL GET)
+            ended = false;
         } else if (std::strcmp(m_soap->path, m_path) != 0 || m_service->IsRetired()) {
             // Another path, or this service's registration is gone:
             // dispatched by the connection pool as a first request is, its
@@ -169,6 +176,7 @@ void serve_routine::Run()
             return;
         } else {
             serve_later_request(m_soap, m_serviceEntry);
+            ended = true;
         }
     } while (m_soap->keep_alive);
 }

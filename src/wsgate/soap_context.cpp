@@ -11,6 +11,15 @@ void release_context(struct soap *ctx)
     soap_free(ctx);
 }
 
+void reset_after_end(struct soap *ctx)
+{
+    ctx->encoding = 0;
+    // The last request's service or fault may have left its own (literal:
+    // null); "" is gSOAP's default, SOAP encoding unless a service says
+    // otherwise.
+    ctx->encodingStyle = "";
+}
+
 void release_listening_context(struct soap *ctx)
 {
     ctx->master = SOAP_INVALID_SOCKET;
