@@ -129,6 +129,7 @@ void gsoap_server::stop()
     m_serviceMap.StopAllThreadPools();
     m_threadPool.Drain();
     m_threadPool.Destroy();
+    m_contexts.clear();
 
     // No routine is left that could use the contexts.
     if (m_masterSoap) {
@@ -196,4 +197,14 @@ int gsoap_server::hand_over(struct soap *ctx, const keep_alive_count &count)
         return -1;
     }
     return 0;
+}
+
+struct soap *gsoap_server::new_connection_context()
+{
+    return m_contexts.take(m_templateSoap);
+}
+
+void gsoap_server::end_connection(struct soap *ctx)
+{
+    m_contexts.give_back(ctx, m_templateSoap);
 }

@@ -9,6 +9,7 @@
 #define WSGATE_GSOAP_SERVER_CLASS_H
 
 #include "ServiceMap.h"
+#include "context_free_list.h"
 #include "wsgate/wsgate.h"
 #include "zepplus/ThreadPool.h"
 
@@ -51,6 +52,12 @@ public:
     // dispatch on the connection pool. 0: the pool owns ctx. -1: the caller
     // still does.
     int hand_over(struct soap *ctx, const keep_alive_count &count);
+    // Any worker, while started or being stopped. A context for a new
+    // connection, as a copy of the template; null on failure.
+    struct soap *new_connection_context();
+    // Any worker, while started or being stopped. Ends ctx's connection and
+    // releases ctx or keeps it for a later connection.
+    void end_connection(struct soap *ctx);
 
 private:
     friend class accept_routine;
@@ -70,6 +77,7 @@ private:
     std::atomic<bool> m_started;
     ThreadPool m_threadPool;  // the connection pool
     int m_listenSock;         // -1 when there is none
+    context_free_list m_contexts;  // emptied by stop, once no routine is left
 };
 
 #endif

@@ -92,20 +92,20 @@ void response_routine::Run()
         LOG_FAILURE("Run Failed! m_sock is Invalid");
         return;
     }
-    struct soap *ctx = soap_copy(m_server->m_templateSoap);
+    struct soap *ctx = m_server->new_connection_context();
     if (!ctx) {
         LOG_FAILURE("Run Failed! m_sock is Invalid");
         return;  // Cleanup closes the connection
     }
     if (!m_server->m_started) {
-        release_context(ctx);
+        m_server->end_connection(ctx);
         return;  // Cleanup closes the connection
     }
     ctx->socket = m_sock;
     m_sock = -1;
     prepare_keep_alive(ctx);
     if (m_server->dispatch_request(ctx) != 0)
-        release_context(ctx);
+        m_server->end_connection(ctx);
 }
 
 void response_routine::Cleanup()
@@ -184,7 +184,7 @@ void serve_routine::Run()
 void serve_routine::Cleanup()
 {
     if (m_soap) {
-        release_context(m_soap);
+        m_server->end_connection(m_soap);
         m_soap = nullptr;
     }
     m_serviceEntry = nullptr;
@@ -201,7 +201,7 @@ void handover_routine::Run()
 void handover_routine::Cleanup()
 {
     if (m_soap) {
-        release_context(m_soap);
+        m_server->end_connection(m_soap);
         m_soap = nullptr;
     }
     m_server = nullptr;
