@@ -158,7 +158,9 @@ void gsoap_server::unregister_service(const char *uri)
 
 int gsoap_server::dispatch_request(struct soap *ctx)
 {
-    soap_begin(ctx);
+    // A new connection's context holds no request yet: a fresh copy, or a
+    // kept one that soap_end has cleared.
+    begin_cleared(ctx);
     // A GET is answered inside this step by wsdl_get_handler and always
     // reports non-zero, so it never reaches the lookup.
     if (soap_begin_recv(ctx) != 0)

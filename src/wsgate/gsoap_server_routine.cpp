@@ -153,7 +153,7 @@ void serve_routine::Run()
         if (!soap_valid_socket(m_soap->socket))
             return;
         if (ended)
-            reset_after_end(m_soap);
+            begin_cleared(m_soap);
         else
             soap_begin(m_soap);
         if (m_soap->max_keep_alive > 0 && --m_count.countdown == 0)

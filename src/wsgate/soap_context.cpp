@@ -11,7 +11,7 @@ void release_context(struct soap *ctx)
     soap_free(ctx);
 }
 
-void reset_after_end(struct soap *ctx)
+void begin_cleared(struct soap *ctx)
 {
     ctx->encoding = 0;
     // The last request's service or fault may have left its own (literal:
