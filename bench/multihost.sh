@@ -2,8 +2,8 @@
 # Scaling out: the demo's add through the proxy (TLS, keep-alive) from 100
 # clients, with 1, 2 and 3 hosts behind it, each host in a network namespace
 # of its own (scripts/cluster.sh; needs root); the proxy as rendered by
-# default (a host connection per call) and with --reuse (kept host
-# connections). Prints a Markdown table with throughput, p99 and each host's
+# default (kept host connections) and with --server-close (a host connection
+# per call). Prints a Markdown table with throughput, p99 and each host's
 # CPU, from /proc/<pid>/stat.
 #
 #   bench/multihost.sh [--duration S] [--runs N]   (default 10 s, 3 runs; medians)
@@ -34,7 +34,7 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 echo "| proxy | hosts | calls/s | p99 ms | errors | CPU per host, % of a core | host CPU µs per call | host connections per call | proxy CPU µs per call | load before |"
 echo "|---|---:|---:|---:|---:|---|---:|---:|---:|---|"
-for mode in default --reuse; do
+for mode in default --server-close; do
 for hosts in 1 2 3; do
     "$cluster" up "$work" --hosts "$hosts" --demo "$build/examples/wsgate-demo" --owner $$ ${mode#default}
     wrk_run() { "$cluster" run "$work" wrk -t2 -c100 -d"$1"s --latency -s "$root/bench/add.lua" https://198.51.100.10/calc; }

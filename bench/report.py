@@ -1,17 +1,20 @@
-"""Turns the raw figures of bench/run.sh into the Markdown table it prints.
+"""Turns the raw figures of bench/run.sh into the Markdown table it prints,
+and with --svg into a chart of requests per second and p99 per case and server.
 
-usage: report.py RAW.tsv OUT.md --machine TEXT --header TEXT
+usage: report.py RAW.tsv OUT.md --machine TEXT --header TEXT [--svg OUT.svg]
 
 A run with any non-200 answer is invalid and left out; each figure is the
-median over the valid runs of its server and case.
+median over the valid runs of its server and case. The chart needs
+python3-matplotlib (scripts/install-deps.sh --bench); run it with
+/usr/bin/python3.
 """
 import argparse
 import csv
 import statistics
 
-SERVERS = ["wsgate", "wsgate+haproxy", "wsgate+haproxy-reuse", "gsoap-pool", "gsoap-thread", "nginx"]
+SERVERS = ["wsgate", "wsgate+haproxy", "wsgate+haproxy-close", "gsoap-pool", "gsoap-thread", "nginx"]
 CASES = ["keep-alive-1", "keep-alive-10", "keep-alive-50", "close-10", "wsdl-get-10", "many-1000"]
-PROXIES = ["wsgate+haproxy", "wsgate+haproxy-reuse"]
+PROXIES = ["wsgate+haproxy", "wsgate+haproxy-close"]
 METRICS = ["rps", "p50_us", "p99_us", "cpu_us"]
 
 
@@ -47,16 +50,53 @@ def fmt_ratio(value):
     return "-" if value is None else f"{value:.2f}x"
 
 
+def chart(figures, servers, path, title):
+    """Grouped bars, one group per case: req/s above, p99 below (log scale: it spans 100 µs to seconds)."""
+    import matplotlib
+    matplotlib.use("svg")
+    import matplotlib.pyplot as plt
+    import matplotlib.ticker as ticker
+    plt.rcParams["svg.hashsalt"] = "wsgate-bench"  # the same figures give the same file
+    cases = [c for c in CASES if any((s, c) in figures for s in servers)]
+    shown = [s for s in servers if any((s, c) in figures for c in cases)]
+    width = 0.8 / len(shown)
+    fig, axes = plt.subplots(2, 1, figsize=(11, 7.5), sharex=True)
+    for axis, metric, label in ((axes[0], "rps", "requests per second"), (axes[1], "p99_us", "p99 latency, ms")):
+        for i, server in enumerate(shown):
+            xs, ys = [], []
+            for x, case in enumerate(cases):
+                f = figures.get((server, case))
+                if f and f[metric] is not None:
+                    xs.append(x - 0.4 + width * (i + 0.5))
+                    ys.append(f[metric] / 1000 if metric == "p99_us" else f[metric])
+            axis.bar(xs, ys, width, label=server)
+        axis.set_ylabel(label)
+        axis.grid(axis="y", alpha=0.3)
+    axes[1].set_yscale("log")
+    axes[1].yaxis.set_major_locator(ticker.LogLocator(subs=(1, 2, 5)))
+    axes[1].yaxis.set_major_formatter(ticker.FuncFormatter(lambda v, _: f"{v:g}"))
+    axes[1].set_xticks(range(len(cases)), cases)
+    axes[0].yaxis.set_major_formatter(ticker.FuncFormatter(lambda v, _: f"{v:,.0f}"))
+    fig.suptitle(title, fontsize="medium")
+    fig.legend(*axes[0].get_legend_handles_labels(), loc="lower center", ncol=len(shown), fontsize="small")
+    fig.tight_layout(rect=(0, 0.04, 1, 1))
+    fig.savefig(path, metadata={"Date": None})
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("raw")
     parser.add_argument("out")
     parser.add_argument("--machine", required=True)
     parser.add_argument("--header", required=True)
+    parser.add_argument("--svg", help="also draw req/s and p99 per case and server into this SVG file")
+    parser.add_argument("--title", default="wsgate and the alternatives (bench/run.sh, medians)")
     args = parser.parse_args()
 
     figures = {key: summarise(runs) for key, runs in load(args.raw).items()}
     servers = SERVERS + sorted({s for s, _ in figures if s not in SERVERS})
+    if args.svg:
+        chart(figures, [s for s in servers if not s.startswith("wsgate:")], args.svg, args.title)
     get = figures.get
     lines = [f"Machine: {args.machine}", "", f"Setup: {args.header}", "",
              "| case | server | req/s | p50 µs | p99 µs | server CPU µs/req | valid runs | max busy % before run |",

@@ -2,10 +2,12 @@
 # Measures wsgate (through wsgate-demo) against the servers a user would pick
 # instead: the plain gSOAP pool server, the gSOAP thread-per-connection server
 # and nginx returning the same bytes (the transport ceiling); and wsgate behind
-# the HAProxy setup of deploy/proxy, as rendered by default and with --reuse,
-# including a case of 1,000 slow kept-alive clients. Builds what it
-# needs (Release, build/bench), runs everything on this machine over loopback,
-# prints one table and writes it as Markdown to the file it names at the end.
+# the HAProxy setup of deploy/proxy, as rendered by default and with
+# --server-close, including a case of 1,000 slow kept-alive clients. Builds
+# what it needs (Release, build/bench), runs everything on this machine over
+# loopback, prints one table and writes it as Markdown to the file it names at
+# the end, with a chart of req/s and p99 beside it (.svg).
+# Installs the Debian packages it needs first (scripts/install-deps.sh --bench).
 #
 #   bench/run.sh [--quick] [--alloc] [--out FILE]
 #     --quick   1 run of 3 s per case (smoke check); default 3 runs of 10 s,
@@ -27,7 +29,7 @@ while (($#)); do
         --quick) runs=1 duration=3 warmup=1 ;;
         --alloc) alloc=1 ;;
         --out) out=$2; shift ;;
-        -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; exit 0 ;;
         *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
     esac
     shift
@@ -47,9 +49,7 @@ ALLOC_VARIANTS=(
     "notrim" "glibc.malloc.trim_threshold=268435456"
 )
 
-for tool in cmake wrk nginx haproxy taskset curl /usr/bin/python3; do
-    command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (apt-get install wrk nginx haproxy)" >&2; exit 1; }
-done
+"$root/scripts/install-deps.sh" --bench --sudo
 
 echo "== building (Release) in $build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DWSGATE_BUILD_TESTS=OFF \
@@ -128,13 +128,13 @@ pick_port; start gsoap-thread $port "$thread" --port $port --threads 10
 declare -A host_of=()
 start_demo wsgate-host ""
 "$root/deploy/proxy/make-test-cert.sh" "$work/tls" >/dev/null
-for variant in "haproxy" "haproxy-reuse --reuse"; do
+for variant in "haproxy" "haproxy-close --server-close"; do
     read -r name flags <<<"$variant"
     pick_port; plain=$port; pick_port
-    # shellcheck disable=SC2086  # flags: none or --reuse
+    # shellcheck disable=SC2086  # flags: none or --server-close
     "$root/deploy/proxy/render.sh" --public "localhost:$port" --cert "$work/tls/server.pem" \
         --bind "127.0.0.1:$port" --plain "127.0.0.1:$plain" --backend "127.0.0.1:${ports[wsgate-host]}" \
-        $flags >"$work/$name.cfg"
+        --metrics off $flags >"$work/$name.cfg"
     cpu=$client_cpu start "wsgate+$name" "$plain" haproxy -f "$work/$name.cfg"
     host_of[wsgate+$name]=wsgate-host
     servers+=("wsgate+$name")
@@ -286,10 +286,10 @@ done
 
 mkdir -p "$(dirname "$out")"
 machine="$(nproc) CPUs, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1), Linux $(uname -r)"
-/usr/bin/python3 "$root/bench/report.py" "$raw" "$out" --machine "$machine" \
+/usr/bin/python3 "$root/bench/report.py" "$raw" "$out" --svg "${out%.md}.svg" --machine "$machine" \
     --header "wsgate-demo, gSOAP $(pkg-config --modversion gsoap++), nginx $(nginx -v 2>&1 | sed 's|.*/||'), HAProxy $(haproxy -v | sed -n 's/^HAProxy version \([^ ]*\).*/\1/p'); server on CPU $server_cpu, wrk -t1 (and the proxy) on CPU $client_cpu (taskset); $runs run(s) of ${duration}s (many-1000: ${many_duration}s) after ${warmup}s warm-up, medians; idle wait: busy < ${idle_busy}% for up to ${idle_wait}s; load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 cp "$raw" "${out%.md}.tsv"
 echo
 cat "$out"
 echo
-echo "== written: $out (raw figures: ${out%.md}.tsv)"
+echo "== written: $out (raw figures: ${out%.md}.tsv, chart: ${out%.md}.svg)"

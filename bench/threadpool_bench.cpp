@@ -15,7 +15,7 @@
 
 namespace {
 
-const int kBatch = 1000;  // below the pool's queue bound of 2048
+const int kBatch = 1000;  // below ThreadPool::kQueueBound
 
 // Lets the submitting thread wait until a batch has run.
 class BatchDone {
@@ -116,7 +116,7 @@ void BM_ThreadPool(benchmark::State &state)
 {
     BatchDone batch;
     ThreadPool pool;
-    if (pool.Create(static_cast<int>(state.range(0)), 2048) != 0) {
+    if (pool.Create(static_cast<int>(state.range(0)), ThreadPool::kQueueBound) != 0) {
         state.SkipWithError("ThreadPool::Create failed");
         return;
     }

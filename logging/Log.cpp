@@ -15,8 +15,7 @@ bool Logger::isEnabled(int level) const
 void Logger::write(int level, const char *message, const char *file, const char *function,
                    int line) const
 {
-    if (isEnabled(level))
-        zeplog_write(_handle, level, message, file, function, line);
+    zeplog_write(_handle, level, message, file, function, line);
 }
 
 LogManager &LogManager::GetInstance()
@@ -33,35 +32,42 @@ Logger &LogManager::GetLogger()
     return logger;
 }
 
-void LogStatement::log(const char *message)
+void LogStatement::log(const char *message) noexcept
 {
-    if (message)
+    if (message && _logger.isEnabled(_level))
         _logger.write(_level, message, _file, _function, _line);
 }
 
 template <typename... Args>
-void LogStatement::logFormatted(const char *message, Args... args)
+void LogStatement::logFormatted(const char *message, Args... args) noexcept
 {
     if (!message || !_logger.isEnabled(_level))
         return;
     const FormatArg formatArgs[] = {FormatArg(args)...};
-    const std::string outBuffer =
-        formatMessage(message, formatArgs, static_cast<int>(sizeof...(Args)));
-    if (!outBuffer.empty())
-        _logger.write(_level, outBuffer.c_str(), _file, _function, _line);
+    // Statements run inside work items that must not throw: a record that
+    // cannot be formatted (the buffer's allocation failed) goes out as the
+    // unformatted message rather than as an exception into the host.
+    try {
+        const std::string outBuffer =
+            formatMessage(message, formatArgs, static_cast<int>(sizeof...(Args)));
+        if (!outBuffer.empty())
+            _logger.write(_level, outBuffer.c_str(), _file, _function, _line);
+    } catch (...) {
+        _logger.write(_level, message, _file, _function, _line);
+    }
 }
 
-void LogStatement::log(const char *message, const char *arg0)
+void LogStatement::log(const char *message, const char *arg0) noexcept
 {
     logFormatted(message, arg0);
 }
 
-void LogStatement::log(const char *message, int arg0)
+void LogStatement::log(const char *message, int arg0) noexcept
 {
     logFormatted(message, arg0);
 }
 
-void LogStatement::log(const char *message, const char *arg0, int arg1)
+void LogStatement::log(const char *message, const char *arg0, int arg1) noexcept
 {
     logFormatted(message, arg0, arg1);
 }

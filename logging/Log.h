@@ -19,6 +19,7 @@ public:
     // Queries the library on every call, so a threshold change takes
     // effect at the next statement.
     bool isEnabled(int level) const;
+    // Writes without asking for the threshold: callers test isEnabled first.
     // file and function are kept by pointer: pass constants.
     void write(int level, const char *message, const char *file, const char *function,
                int line) const;
@@ -43,16 +44,18 @@ public:
     {
     }
 
-    // Braces in a plain message are not interpreted; a null message is ignored.
-    void log(const char *message);
-    // "{0}"-style forms; in the two-argument form {0} is text and {1} the integer.
-    void log(const char *message, const char *arg0);
-    void log(const char *message, int arg0);
-    void log(const char *message, const char *arg0, int arg1);
+    // Never throw: statements run inside work items that must not. Braces in
+    // a plain message are not interpreted; a null message is ignored.
+    void log(const char *message) noexcept;
+    // "{0}"-style forms; in the two-argument form {0} is text and {1} the
+    // integer. A message that cannot be formatted is written unformatted.
+    void log(const char *message, const char *arg0) noexcept;
+    void log(const char *message, int arg0) noexcept;
+    void log(const char *message, const char *arg0, int arg1) noexcept;
 
 private:
     template <typename... Args>
-    void logFormatted(const char *message, Args... args);
+    void logFormatted(const char *message, Args... args) noexcept;
 
     Logger &_logger;
     int _level;

@@ -7,14 +7,17 @@
 #
 #   scripts/cluster.sh [--hosts N]     try it: starts, prints what to run, and
 #                                      removes everything on Ctrl+C
-#   scripts/cluster.sh up DIR [--hosts N] [--demo PATH] [--owner PID] [--reuse]
+#   scripts/cluster.sh up DIR [--hosts N] [--demo PATH] [--owner PID] [--server-close]
 #   scripts/cluster.sh down DIR
 #   scripts/cluster.sh host DIR I start|stop|kill|pid|address
 #   scripts/cluster.sh api DIR 'COMMAND'    the proxy's runtime API
 #   scripts/cluster.sh run DIR COMMAND...   in the proxy's namespace
 #
 # DIR holds everything a run writes: hostI/ (the host's copy of the demo, its
-# log wsgate.log), proxy/ (configuration, certificate, runtime socket).
+# log wsgate.log), proxy/ (configuration, certificate, runtime socket). "up"
+# takes a DIR that is new, empty or a cluster directory of an earlier "up"
+# (one with the file .wsgate-cluster) and refuses any other, since it empties
+# hostI/ and proxy/; the other commands take only a cluster directory.
 # Namespaces are named wsgc-<owner pid>-<role>; when the owner (the caller of
 # "up") dies, a watchdog removes them, and every "up" first removes those of
 # owners that are gone, so a run killed with -9 leaves nothing that hinders
@@ -27,10 +30,20 @@ proxy_ip=$subnet.10
 host_port=8080
 public_name=soap.wsgate.test
 
+marker=.wsgate-cluster
+
 die() { echo "cluster.sh: $*" >&2; exit 1; }
+usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; }
 ns() { echo "wsgc-$owner-$1"; }
 host_ip() { echo "$subnet.$((10 + $1))"; }
-load() { [[ -f $1/cluster.env ]] || die "$1 holds no cluster"; dir=$(cd "$1" && pwd); source "$dir/cluster.env"; }
+# The value of option $1, which must be there: $2 is the argument after it.
+value() { (($# >= 2)) && [[ -n $2 ]] || die "$1 needs a value (see --help)"; }
+is_cluster_dir() { [[ -f $1/$marker && -f $1/cluster.env ]]; }
+load() {
+    [[ -n ${1:-} ]] || die "DIR is missing (see --help)"
+    is_cluster_dir "$1" || die "$1 is not a cluster directory (no $marker)"
+    dir=$(cd "$1" && pwd); source "$dir/cluster.env"
+}
 
 # Waits up to $1 tenths of a second for the command that follows to succeed.
 poll() { local n=$1; shift; while ! "$@" 2>/dev/null; do ((n-- > 0)) || return 1; sleep 0.1; done; }
@@ -86,22 +99,29 @@ proxy_config() {
     local i backends=()
     for ((i = 1; i <= hosts; i++)); do backends+=(--backend "$(host_ip "$i"):$host_port"); done
     "$root/deploy/proxy/render.sh" --public "$public_name" --cert "$dir/proxy/server.pem" \
-        --bind "$proxy_ip:443" "${backends[@]}" $reuse |
+        --bind "$proxy_ip:443" "${backends[@]}" $server_close |
         sed "/^global/a\\    stats socket $dir/proxy/admin.sock mode 600 level admin"
 }
 
 up() {
+    [[ -n ${1:-} ]] || die "up: DIR is missing (see --help)"
     dir=$1; shift
-    hosts=3 demo=$root/build/normal/examples/wsgate-demo owner=$PPID reuse=
+    hosts=3 demo=$root/build/normal/examples/wsgate-demo owner=$PPID server_close=
     while (($#)); do
         case $1 in
-            --hosts) hosts=$2 ;; --demo) demo=$2 ;; --owner) owner=$2 ;;
-            --reuse) reuse=--reuse; shift; continue ;;
+            --hosts) value "$@"; hosts=$2 ;; --demo) value "$@"; demo=$2 ;;
+            --owner) value "$@"; owner=$2 ;;
+            --server-close) server_close=--server-close; shift; continue ;;
             *) die "unknown option $1" ;;
         esac
         shift 2
     done
-    ((hosts >= 1 && hosts <= 9)) || die "--hosts takes 1 to 9"
+    [[ $hosts =~ ^[1-9]$ ]] || die "--hosts takes 1 to 9"
+    [[ $owner =~ ^[1-9][0-9]*$ ]] || die "--owner takes a process id"
+    # It empties hostI/ and proxy/ below: only in a directory of its own.
+    if [[ -e $dir ]] && ! is_cluster_dir "$dir"; then
+        [[ -d $dir && -z $(ls -A "$dir") ]] || die "$dir is neither empty nor a cluster directory (no $marker)"
+    fi
     [[ $(id -u) == 0 ]] || die "needs root to create network namespaces"
     for tool in ip haproxy openssl /usr/bin/python3; do
         command -v $tool >/dev/null || die "$tool is missing (scripts/install-deps.sh installs it)"
@@ -110,6 +130,7 @@ up() {
     remove_stale
     ip netns list | grep -q "^wsgc-$owner-" && die "owner $owner already has a cluster"
     mkdir -p "$dir"; dir=$(cd "$dir" && pwd)
+    touch "$dir/$marker"
     rm -rf "$dir"/host* "$dir/proxy"; mkdir -p "$dir/proxy"
     printf 'owner=%s\nhosts=%s\n' "$owner" "$hosts" >"$dir/cluster.env"
 
@@ -168,7 +189,8 @@ down() { load "$1"; down_now; }
 
 try() {
     local hosts=3
-    [[ ${1:-} == --hosts ]] && hosts=$2
+    if [[ ${1:-} == --hosts ]]; then value "$@"; hosts=$2; fi
+    [[ $hosts =~ ^[1-9]$ ]] || die "--hosts takes 1 to 9"
     [[ $(id -u) == 0 ]] || die "needs root to create network namespaces: sudo $0"
     WSGATE_DEMO_BUILD_ONLY=1 "$root/scripts/demo.sh" >/dev/null
     local work; work=$(mktemp -d /tmp/wsgate-cluster.XXXXXX)
@@ -193,18 +215,20 @@ EOF
 
 case ${1:-} in
     up) shift; up "$@" ;;
-    down) down "$2" ;;
-    reap) owner=$2; down_now ;;
+    down) down "${2:-}" ;;
+    reap) [[ ${2:-} =~ ^[1-9][0-9]*$ ]] || die "reap: OWNER is missing"; owner=$2; down_now ;;
     host)
+        [[ ${3:-} =~ ^[1-9]$ ]] || die "host: I takes 1 to 9 (see --help)"
+        [[ ${4:-} =~ ^(start|stop|kill|pid|address)$ ]] || die "host: start, stop, kill, pid or address"
         load "$2"
+        ((${3} <= hosts)) || die "host: the cluster has $hosts hosts"
         case $4 in
             start) host_start "$3" ;; stop) host_stop "$3" ;;
             kill) kill -9 "$(host_pid "$3")" ;; pid) host_pid "$3" ;; address) host_ip "$3" ;;
-            *) die "host: start, stop, kill, pid or address" ;;
         esac ;;
-    api) load "$2"; api "$3" ;;
-    run) load "$2"; shift 2; exec ip netns exec "$(ns px)" "$@" ;;
+    api) [[ -n ${3:-} ]] || die "api: COMMAND is missing (see --help)"; load "$2"; api "$3" ;;
+    run) (($# >= 3)) || die "run: COMMAND is missing (see --help)"; load "$2"; shift 2; exec ip netns exec "$(ns px)" "$@" ;;
     ""|--hosts) try "$@" ;;
-    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//' ;;
+    -h|--help) usage ;;
     *) die "unknown command $1 (see --help)" ;;
 esac

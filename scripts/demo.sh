@@ -6,14 +6,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-if ! "$root/scripts/install-deps.sh" >/dev/null 2>&1; then
-  if [ "$(id -u)" -ne 0 ] && command -v sudo >/dev/null; then
-    echo "Installing the missing Debian packages with sudo..."
-    sudo "$root/scripts/install-deps.sh"
-  else
-    "$root/scripts/install-deps.sh"
-  fi
-fi
+"$root/scripts/install-deps.sh" --sudo
 
 cmake -S "$root" -B "$root/build/demo" -DCMAKE_BUILD_TYPE=Release -DWSGATE_BUILD_TESTS=OFF >/dev/null
 cmake --build "$root/build/demo" -j"$(nproc)" --target wsgate-demo

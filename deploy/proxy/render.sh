@@ -2,8 +2,9 @@
 # Writes an HAProxy configuration for wsgate hosts to stdout.
 #
 #   render.sh --public NAME[:PORT] --cert FILE [options] > haproxy.cfg
-#     --public NAME[:PORT]  the address clients use; each WSDL is published
-#                           as https://NAME[:PORT]/<path>
+#     --public NAME[:PORT]  the address clients use: each WSDL is published
+#                           as https://<the Host the client sent>/<path>, or
+#                           https://NAME[:PORT]/<path> when it sent none
 #     --cert FILE           PEM file with the certificate chain and its key
 #     --bind ADDR:PORT      TLS listener (default *:443)
 #     --plain ADDR:PORT     an extra plain-HTTP listener (e.g. loopback for
@@ -14,21 +15,26 @@
 #                           host; repeat (default: the demo, /calc=10 /echo=4).
 #                           Services on a host's shared pool split its 10.
 #     --maxconn N           client connections the proxy holds (default 4000)
-#     --lua FILE            wsdl_address.lua (default: the one beside this script)
-#     --reuse               keep idle connections to the hosts and share them
-#                           between clients (about 2x the throughput), at the
-#                           price of slow host stops: see the README
+#     --metrics ADDR:PORT|off  the Prometheus exporter's plain-HTTP listener,
+#                           GET /metrics (default 127.0.0.1:8404); off: none
+#     --server-close        close each host connection after its response
+#                           instead of keeping it for the next request of any
+#                           client (the default: about 2x the throughput)
 #
-# Per service and host the proxy keeps at most N - N/5 connections open (server
-# maxconn; a request beyond waits in the proxy's queue for 1 s, then gets 503),
-# so the host's pool always has a free worker for the next connection.
+# Per service and host the proxy keeps at most N - ceil(N/5) connections open
+# (server maxconn; a request beyond waits in the proxy's queue for 1 s, then
+# gets 503), leaving the host's pool a free worker for the next connection
+# (one opened while a closed one still holds its worker, or one from
+# elsewhere). N = 2 and N = 3 keep one worker free (caps 1 and 2). N = 1 keeps
+# none: the cap is 1, and the next connection waits in the host's queue until
+# the worker lets go of the last one.
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-public= cert= bind='*:443' plain= maxconn=4000 lua=$here/wsdl_address.lua reuse=0
+public= cert= bind='*:443' plain= maxconn=4000 reuse=1 metrics=127.0.0.1:8404
 backends=() services=()
-usage() { sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0" >&2; exit 2; }
+refuse() { echo "render.sh: $*" >&2; exit 2; }
 while (($#)); do
-    [[ $1 == --reuse ]] && { reuse=1; shift; continue; }
+    [[ $1 == --server-close ]] && { reuse=0; shift; continue; }
     (($# >= 2)) || usage
     case $1 in
         --public) public=$2 ;;
@@ -38,7 +44,7 @@ while (($#)); do
         --backend) backends+=("$2") ;;
         --service) services+=("$2") ;;
         --maxconn) maxconn=$2 ;;
-        --lua) lua=$2 ;;
+        --metrics) metrics=$2 ;;
         *) usage ;;
     esac
     shift 2
@@ -46,6 +52,28 @@ done
 [[ -n $public && -n $cert ]] || usage
 ((${#backends[@]})) || backends=(127.0.0.1:8080)
 ((${#services[@]})) || services=(/calc=10 /echo=4)
+
+# Everything is checked before the first line is written, so a refused
+# command leaves no partial configuration behind; nothing reaches the
+# configuration that could end its line or its word.
+number='[1-9][0-9]{0,5}'
+host='([A-Za-z0-9][A-Za-z0-9.-]*|\[[0-9A-Fa-f:.]+\])'
+port() { [[ $1 =~ :([0-9]{1,5})$ ]] && ((BASH_REMATCH[1] >= 1 && BASH_REMATCH[1] <= 65535)); }
+[[ $public =~ ^$host(:[0-9]+)?$ ]] && { [[ $public != *:* ]] || port "$public"; } ||
+    refuse "--public takes NAME[:PORT], not '$public'"
+[[ $bind =~ ^(\*|$host):[0-9]+$ ]] && port "$bind" || refuse "--bind takes ADDR:PORT, not '$bind'"
+[[ -z $plain ]] || { [[ $plain =~ ^(\*|$host):[0-9]+$ ]] && port "$plain"; } ||
+    refuse "--plain takes ADDR:PORT, not '$plain'"
+for b in "${backends[@]}"; do
+    [[ $b =~ ^$host:[0-9]+$ ]] && port "$b" || refuse "--backend takes HOST:PORT, not '$b'"
+done
+for s in "${services[@]}"; do
+    [[ $s =~ ^/[A-Za-z0-9._~/-]*=$number$ ]] || refuse "--service takes PATH=N (N workers, 1 or more), not '$s'"
+done
+[[ $maxconn =~ ^$number$ ]] || refuse "--maxconn takes a number, not '$maxconn'"
+[[ $metrics == off ]] || { [[ $metrics =~ ^(\*|$host):[0-9]+$ ]] && port "$metrics"; } ||
+    refuse "--metrics takes ADDR:PORT or off, not '$metrics'"
+[[ $cert =~ ^[^[:space:][:cntrl:]]+$ ]] || refuse "a file name with blanks or control characters: '$cert'"
 
 cat <<EOF
 # Rendered by deploy/proxy/render.sh; edit the script's arguments, not this file.
@@ -56,7 +84,6 @@ global
     # two threads, 8,700 with one). One thread serves far more than a host.
     nbthread 1
     log stdout format short local0 info
-    lua-load $lua
     ssl-default-bind-options ssl-min-ver TLSv1.2 no-tls-tickets
 
 defaults
@@ -81,21 +108,25 @@ defaults
 EOF
 if ((reuse)); then
     cat <<EOF
-    # Idle host connections are shared by all clients, never kept by one
-    # (max-session-srv-conns 0). Those beyond the recent need close within
-    # seconds; the rest stay until the host's recv_timeout closes them, and a
-    # stopping host waits for them. A request sent as the host closes one is
-    # sent again on a new connection: the host had not read it.
+    # Host connections stay open for the next request of any client, never
+    # kept by one (max-session-srv-conns 0), and still count against the
+    # host's cap: an open one holds a worker. Idle ones beyond the recent
+    # need close within seconds (pool-purge-delay); HAProxy 2.6 keeps the
+    # last one per host and service until the host closes it at its
+    # recv_timeout (measured: 60 s). A stopping host closes its idle ones
+    # at once. A call is sent again only when the host cannot have read it
+    # (conn-failure), never on an empty response, as the host may have run
+    # it. Known limitation: so a call sent on that last idle connection in
+    # the instant its host closes it gets 502.
     http-reuse always
     max-session-srv-conns 0
-    retry-on conn-failure empty-response
+    retry-on conn-failure
     default-server pool-purge-delay 1s
 EOF
 else
     cat <<EOF
-    # A host connection ends with its response: none sits idle holding a
-    # worker (HAProxy 2.6 has no idle time-out for them), and a host stops
-    # as soon as its calls in flight are answered.
+    # --server-close: a host connection ends with its response, so none
+    # sits idle holding a worker, and every call costs the host a new one.
     option http-server-close
 EOF
 fi
@@ -109,7 +140,17 @@ echo "    maxconn $maxconn"
 paths=()
 for s in "${services[@]}"; do paths+=("${s%%=*}"); done
 cat <<EOF
-    http-request set-var(txn.wsdl) bool(true) if METH_GET { query -m str wsdl }
+    # Where the client sent its request: a host publishes it in each WSDL
+    # (Forwarded first, then X-Forwarded-Host, then Host). The proxy alone
+    # knows it, so whatever a client sent under these names is replaced:
+    # the address comes from the Host the client connected with (the public
+    # name when it sent none) and the scheme from the listener, never from
+    # a header a client or a proxy of its own made up.
+    http-request del-header Forwarded
+    http-request set-header X-Forwarded-Host %[req.fhdr(host)] if { req.fhdr(host) -m found }
+    http-request set-header X-Forwarded-Host $public unless { req.fhdr(host) -m found }
+    http-request set-header X-Forwarded-Proto https if { ssl_fc }
+    http-request set-header X-Forwarded-Proto http unless { ssl_fc }
     # A host closes a connection for an unknown path without a word.
     http-request deny deny_status 404 unless { path -i ${paths[*]} }
 EOF
@@ -118,12 +159,9 @@ for s in "${services[@]}"; do
     echo "    use_backend svc$name if { path -i $path }"
 done
 cat <<EOF
-    http-response wait-for-body time 2s if { var(txn.wsdl) -m bool } { status 200 }
-    http-response lua.wsdl_public_address https://$public if { var(txn.wsdl) -m bool } { status 200 }
 EOF
 for s in "${services[@]}"; do
     path=${s%%=*} workers=${s#*=} name=${s%%=*}; name=${name//[^A-Za-z0-9]/_}
-    [[ $workers =~ ^[1-9][0-9]*$ ]] || { echo "render.sh: bad worker count in $s" >&2; exit 2; }
     spare=$((workers >= 2 ? (workers + 4) / 5 : 0))
     # One backend per service: each of a host's pools gets a cap of its own,
     # which a connection carrying requests for two services would blur.
@@ -142,3 +180,16 @@ EOF
         echo "    server host$i $b maxconn $cap$( ((reuse)) && echo " pool-max-conn $cap")"
     done
 done
+if [[ $metrics != off ]]; then
+    cat <<EOF
+
+# HAProxy's own Prometheus exporter: per service (backend) the calls by
+# status class, queue length and time, response times and the hosts up.
+# Plain HTTP on an address of its own, for the scraper only.
+frontend metrics
+    bind $metrics
+    http-request set-log-level silent
+    http-request use-service prometheus-exporter if { path /metrics }
+    http-request deny deny_status 404
+EOF
+fi

@@ -25,11 +25,16 @@ namespace {
 
 LevelPtr Log4cxxLevel(int level)
 {
-    if (level <= -1) return Level::getTrace();
-    if (level == 0) return Level::getDebug();
-    if (level <= 3) return Level::getInfo();
-    if (level == 4) return Level::getWarn();
-    if (level == 5) return Level::getError();
+    if (level <= -1)
+        return Level::getTrace();
+    if (level == 0)
+        return Level::getDebug();
+    if (level <= 3)
+        return Level::getInfo();
+    if (level == 4)
+        return Level::getWarn();
+    if (level == 5)
+        return Level::getError();
     return Level::getFatal();
 }
 
@@ -37,12 +42,18 @@ LevelPtr Log4cxxLevel(int level)
 // Levels between the standard ones round up, like log4cxx's own comparison.
 int Threshold(int effective)
 {
-    if (effective <= Level::TRACE_INT) return INT_MIN;
-    if (effective <= Level::DEBUG_INT) return 0;
-    if (effective <= Level::INFO_INT) return 1;
-    if (effective <= Level::WARN_INT) return 4;
-    if (effective <= Level::ERROR_INT) return 5;
-    if (effective <= Level::FATAL_INT) return 6;
+    if (effective <= Level::TRACE_INT)
+        return INT_MIN;
+    if (effective <= Level::DEBUG_INT)
+        return 0;
+    if (effective <= Level::INFO_INT)
+        return 1;
+    if (effective <= Level::WARN_INT)
+        return 4;
+    if (effective <= Level::ERROR_INT)
+        return 5;
+    if (effective <= Level::FATAL_INT)
+        return 6;
     return INT_MAX;
 }
 
@@ -93,8 +104,8 @@ extern "C" int zeplog_get_threshold(ZEPLOG_HANDLE logger)
     }
 }
 
-extern "C" void zeplog_write(ZEPLOG_HANDLE logger, int level, const char *message,
-                             const char *file, const char *function, int line)
+extern "C" void zeplog_write(ZEPLOG_HANDLE logger, int level, const char *message, const char *file,
+                             const char *function, int line)
 {
     if (logger == nullptr || message == nullptr) {
         return;

@@ -40,7 +40,7 @@ Value CopyEntry(const std::map<std::string, Value> &table, ZEP_Mutex &lock, cons
 }  // namespace
 
 bool ServiceMap::AddService(const char *uri, gsoapws_service_entry entry, const char *wsdl_path,
-                            bool use_pool, int pool_size, bool start_pool)
+                            bool use_pool, int pool_size)
 {
     if (!uri || !entry || !wsdl_path) {
         LOG_FAILURE("Add Service Failed! uri or entry is NULL!");
@@ -74,7 +74,7 @@ bool ServiceMap::AddService(const char *uri, gsoapws_service_entry entry, const 
             if (slot.IsValid())
                 slot->Stop();
             Adopt(slot, new (std::nothrow) ThreadPoolInfo(pool_size));
-            ready = slot.IsValid() && (!start_pool || slot->Start());
+            ready = slot.IsValid() && (!m_poolsStarted || slot->Start());
         }
         if (!ready) {
             RemoveService(uri);
@@ -145,11 +145,13 @@ void ServiceMap::StartAllThreadPools()
             entry.second->Start();
     }
     m_sharedPool.Start();
+    m_poolsStarted = true;
 }
 
 void ServiceMap::StopAllThreadPools()
 {
     ScopedLock scopedLock(&m_poolsLock, false);
+    m_poolsStarted = false;
     for (auto &entry : m_pools) {
         if (entry.second.IsValid())
             entry.second->Stop();

@@ -42,7 +42,7 @@ public:
     ThreadPoolInfo &operator=(const ThreadPoolInfo &) = delete;
 
     // True when the workers are running (or already were).
-    bool Start() { return m_pool.Create(m_threadCount, 2048) == 0; }
+    bool Start() { return m_pool.Create(m_threadCount, ThreadPool::kQueueBound) == 0; }
     // Drains and destroys; never from one of this pool's workers.
     void Stop()
     {
@@ -58,18 +58,23 @@ private:
 
 class ServiceMap {
 public:
-    ServiceMap() : m_sharedPool(10) {}
+    // Workers of the pool that serves every service without one of its own.
+    static const int kSharedPoolSize = 10;
+
+    ServiceMap() : m_poolsStarted(false), m_sharedPool(kSharedPoolSize) {}
     // Stops nothing: the owning server stops every pool first.
     ~ServiceMap() = default;
     ServiceMap(const ServiceMap &) = delete;
     ServiceMap &operator=(const ServiceMap &) = delete;
 
-    // Any thread. Registers or replaces the service under uri. With use_pool
-    // and pool_size > 0 an earlier dedicated pool is stopped and replaced, and
-    // the new one starts at once when start_pool is true. A failure leaves
-    // nothing registered under the key, not even an earlier registration.
+    // Any thread, also while the pools start or stop. Registers or replaces
+    // the service under uri. With use_pool and pool_size > 0 an earlier
+    // dedicated pool is stopped and replaced; the new one starts at once
+    // between StartAllThreadPools and StopAllThreadPools, and otherwise with
+    // the next StartAllThreadPools. A failure leaves nothing registered under
+    // the key, not even an earlier registration.
     bool AddService(const char *uri, gsoapws_service_entry entry, const char *wsdl_path,
-                    bool use_pool, int pool_size, bool start_pool);
+                    bool use_pool, int pool_size);
     // Any thread but a worker of the service's own pool (it is drained here).
     void RemoveService(const char *uri);
 
@@ -82,7 +87,9 @@ public:
     ThreadPoolInfo *GetSharedThreadPool() { return &m_sharedPool; }
 
     // Owning server's start and stop only. Pools that fail to start stay
-    // stopped; their requests are refused at dispatch.
+    // stopped; their requests are refused at dispatch. Once StopAllThreadPools
+    // has run, no pool starts until StartAllThreadPools: the owner may delete
+    // the map without draining anything.
     void StartAllThreadPools();
     void StopAllThreadPools();
 
@@ -90,6 +97,9 @@ private:
     std::map<std::string, ObjectPtrT<ServiceInfo>> m_services;  // m_servicesLock
     ZEP_Mutex m_servicesLock;
     std::map<std::string, ObjectPtrT<ThreadPoolInfo>> m_pools;  // m_poolsLock
+    // Between StartAllThreadPools and StopAllThreadPools; read by AddService
+    // under the same lock, so no registration starts a pool after the stop.
+    bool m_poolsStarted;                                        // m_poolsLock
     ZEP_Mutex m_poolsLock;
     std::map<std::string, std::string> m_wsdlPaths;             // m_wsdlLock
     ZEP_Mutex m_wsdlLock;

@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "gsoap_server_routine.h"
+#include "origin_headers.h"
 #include "soap_context.h"
 #include "wsdl_get_handler.h"
 
@@ -14,7 +15,6 @@
 namespace {
 
 const gsoap_start_server_param kDefaultParam = {100, 60, 60, 10, 100};
-const int kMaxQueueSize = 2048;
 
 }  // namespace
 
@@ -24,7 +24,8 @@ gsoap_server::gsoap_server(const std::string &ip, int port)
       m_masterSoap(nullptr),
       m_templateSoap(nullptr),
       m_started(false),
-      m_listenSock(-1)
+      m_listenSock(-1),
+      m_gsoapResponse(nullptr)
 {
 }
 
@@ -38,6 +39,16 @@ void gsoap_server::release_listening_socket()
 {
     closesocket_portable(m_listenSock);
     m_listenSock = -1;
+}
+
+int gsoap_server::send_response_head(struct soap *ctx, int status, ULONG64 count)
+{
+    gsoap_server *server = static_cast<gsoap_server *>(ctx->user);
+    // A call that was inside its service when the stop began is answered,
+    // and its client told that the connection ends with it.
+    if (server->m_waiting.stopping())
+        ctx->keep_alive = 0;
+    return server->m_gsoapResponse(ctx, status, count);
 }
 
 bool gsoap_server::start(gsoap_start_server_param *param)
@@ -61,6 +72,8 @@ bool gsoap_server::start(gsoap_start_server_param *param)
     soap_init2(m_masterSoap, SOAP_IO_KEEPALIVE | SOAP_C_UTFSTRING, SOAP_IO_KEEPALIVE | SOAP_C_UTFSTRING);
     m_masterSoap->user = this;
     m_masterSoap->fget = wsdl_get_handler;
+    m_gsoapResponse = m_masterSoap->fresponse;
+    m_masterSoap->fresponse = send_response_head;
     m_masterSoap->recv_timeout = settings.recv_timeout;
     m_masterSoap->send_timeout = settings.send_timeout;
     m_masterSoap->max_keep_alive = settings.max_keep_alive;
@@ -68,6 +81,13 @@ bool gsoap_server::start(gsoap_start_server_param *param)
     // A client gone before its response would otherwise raise SIGPIPE and
     // kill the host; every connection context inherits this by copy.
     m_masterSoap->socket_flags = MSG_NOSIGNAL;
+    if (!capture_origin_headers(m_masterSoap)) {
+        LOG_FAILURE("soap_register_plugin() Failed!");
+        stop();
+        release_context(m_masterSoap);
+        m_masterSoap = nullptr;
+        return false;
+    }
 
     m_listenSock = soap_bind(m_masterSoap, m_ip.c_str(), m_port, settings.backlog);
     if (!soap_valid_socket(m_listenSock)) {
@@ -88,7 +108,7 @@ bool gsoap_server::start(gsoap_start_server_param *param)
         return false;
     }
 
-    if (m_threadPool.Create(settings.thread_num + 1, kMaxQueueSize) != 0) {
+    if (m_threadPool.Create(settings.thread_num + 1, ThreadPool::kQueueBound) != 0) {
         LOG_FAILURE("ThreadPool Create Failed!");
         stop();
         release_listening_socket();
@@ -99,6 +119,7 @@ bool gsoap_server::start(gsoap_start_server_param *param)
         return false;
     }
 
+    m_waiting.open();
     m_started = true;
     m_serviceMap.StartAllThreadPools();
 
@@ -125,6 +146,10 @@ void gsoap_server::stop()
         release_listening_socket();
         LOG_PROGRESS("Close accepter socket");
     }
+    // Left alone, a kept-alive connection between requests, or a client that
+    // sends nothing, would hold its worker, and so the drains, until
+    // recv_timeout.
+    m_waiting.shut_down();
 
     m_serviceMap.StopAllThreadPools();
     m_threadPool.Drain();
@@ -147,7 +172,7 @@ bool gsoap_server::register_service(const char *uri, gsoapws_service_entry entry
                                     const char *wsdl_path, bool use_pool, int pool_size)
 {
     LOG_PROGRESS("Add a Service for uri = {0}", uri);
-    return m_serviceMap.AddService(uri, entry, wsdl_path, use_pool, pool_size, m_started);
+    return m_serviceMap.AddService(uri, entry, wsdl_path, use_pool, pool_size);
 }
 
 void gsoap_server::unregister_service(const char *uri)
@@ -161,9 +186,10 @@ int gsoap_server::dispatch_request(struct soap *ctx)
     // A new connection's context holds no request yet: a fresh copy, or a
     // kept one that soap_end has cleared.
     begin_cleared(ctx);
+    waiting_sockets::wait head(m_waiting, ctx->socket);
     // A GET is answered inside this step by wsdl_get_handler and always
     // reports non-zero, so it never reaches the lookup.
-    if (soap_begin_recv(ctx) != 0)
+    if (!head.joined() || soap_begin_recv(ctx) != 0 || !head.leave())
         return -1;
     // The first request is served before the countdown starts, hence limit
     // - 1; unsigned, so a countdown started at 0 never reaches 0 again.

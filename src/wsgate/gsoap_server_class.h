@@ -10,13 +10,15 @@
 
 #include "ServiceMap.h"
 #include "context_free_list.h"
+#include "waiting_sockets.h"
 #include "wsgate/wsgate.h"
 #include "zepplus/ThreadPool.h"
+
+#include <stdsoap2.h>
 
 #include <atomic>
 #include <string>
 
-struct soap;
 struct keep_alive_count;
 
 class gsoap_server {
@@ -30,11 +32,14 @@ public:
     // Host thread. Binds and starts serving; true at once when already
     // started. A null param selects the defaults. On false nothing is held.
     bool start(gsoap_start_server_param *param);
-    // Host thread, never a pool worker. Closes the listening socket, then
-    // drains every pool: blocks until the connections in progress end.
-    // Harmless on a stopped server.
+    // Host thread, never a pool worker. Closes the listening socket and every
+    // connection not inside a service's entry function, then drains every
+    // pool: blocks until the calls in progress are answered, with
+    // "Connection: close". Harmless on a stopped server.
     void stop();
-    // Any thread. A pool asked for while started is started at once.
+    // Any thread, also while start or stop runs. A pool asked for while
+    // started is started at once; one asked for once stop has begun stopping
+    // the pools waits for the next start, so stop never leaves one running.
     bool register_service(const char *uri, gsoapws_service_entry entry, const char *wsdl_path,
                           bool use_pool, int pool_size);
     // Any thread but a worker of the service's own pool.
@@ -62,9 +67,13 @@ public:
 private:
     friend class accept_routine;
     friend class response_routine;
+    friend class serve_routine;
     friend int wsdl_get_handler(struct soap *ctx);
 
     void release_listening_socket();
+    // Every connection's fresponse: gSOAP's own, with keep-alive withdrawn
+    // once the server is stopping.
+    static int send_response_head(struct soap *ctx, int status, ULONG64 count);
 
     const std::string m_ip;
     const int m_port;
@@ -77,6 +86,9 @@ private:
     std::atomic<bool> m_started;
     ThreadPool m_threadPool;  // the connection pool
     int m_listenSock;         // -1 when there is none
+    waiting_sockets m_waiting;  // connections between requests
+    // gSOAP's response head writer; written by start only.
+    int (*m_gsoapResponse)(struct soap *ctx, int status, ULONG64 count);
     context_free_list m_contexts;  // emptied by stop, once no routine is left
 };
 

@@ -74,6 +74,10 @@ void accept_routine::Run()
         }
         response_routine *item = new (std::nothrow) response_routine(m_gsoap, sock);
         if (m_gsoap->m_threadPool.Work(item) != 0) {
+            // Known limitation: a refused connection ends the accept loop for
+            // good, while the listening socket stays open; only a stop and a
+            // start accept again. docs/behaviour.md, "When the connection
+            // pool's queue overflows, the server stops accepting".
             LOG_FAILURE("ZEP_ThreadPool_Work() Failed!");
             delete item;
             closesocket_portable(sock);
@@ -129,7 +133,7 @@ serve_routine::serve_routine(gsoap_server *server, struct soap *ctx, const Objec
 
 void serve_routine::Run()
 {
-    if (!m_soap || !m_serviceEntry)
+    if (!m_server || !m_soap || !m_serviceEntry)
         return;
     if (m_count.firstRequest) {
         if (is_error_result(m_serviceEntry(m_soap))) {
@@ -158,7 +162,13 @@ void serve_routine::Run()
             soap_begin(m_soap);
         if (m_soap->max_keep_alive > 0 && --m_count.countdown == 0)
             m_soap->keep_alive = 0;  // the request about to be read is the last
-        if (soap_begin_recv(m_soap) != 0) {
+        waiting_sockets::wait head(m_server->m_waiting, m_soap->socket);
+        if (!head.joined())
+            return;  // the server is stopping
+        const int received = soap_begin_recv(m_soap);
+        if (!head.leave())
+            return;  // a stop shut the connection down meanwhile
+        if (received != 0) {
             if (m_soap->error < SOAP_STOP) {
                 if (soap_valid_socket(m_soap->socket))
                     soap_send_fault(m_soap);
@@ -171,7 +181,7 @@ void serve_routine::Run()
             // dispatched by the connection pool as a first request is, its
             // service keeps the connection; no service or a refusal on the
             // way closes it unanswered.
-            if (m_server && m_server->hand_over(m_soap, {false, m_count.countdown}) == 0)
+            if (m_server->hand_over(m_soap, {false, m_count.countdown}) == 0)
                 m_soap = nullptr;
             return;
         } else {

@@ -29,6 +29,11 @@ void release_listening_context(struct soap *ctx)
 
 void closesocket_portable(int sock)
 {
-    shutdown(sock, SHUT_RDWR);
+    shutdown_socket_portable(sock);
     close(sock);
+}
+
+void shutdown_socket_portable(int sock)
+{
+    shutdown(sock, SHUT_RDWR);
 }

@@ -26,4 +26,8 @@ void release_listening_context(struct soap *ctx);
 // socket is shut down first.
 void closesocket_portable(int sock);
 
+// Wakes any thread blocked on sock, which then sees the connection end, and
+// leaves the descriptor open for its owner to close.
+void shutdown_socket_portable(int sock);
+
 #endif

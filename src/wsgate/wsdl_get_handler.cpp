@@ -1,6 +1,8 @@
 #include "wsdl_get_handler.h"
 
 #include "gsoap_server_class.h"
+#include "origin_headers.h"
+#include "published_address.h"
 #include "wsdl_document.h"
 
 #include <stdsoap2.h>
@@ -17,9 +19,13 @@ int wsdl_get_handler(struct soap *ctx)
         return SOAP_GET_METHOD;
 
     const std::string wsdl = server->m_serviceMap.GetServiceWsdl(uri.c_str());
-    // The address text the server was created with, not the Host header.
-    const std::string ws_address =
-        "http://" + server->m_ip + ":" + std::to_string(server->m_port) + uri;
+    // Where the client sent this request, so that a server on a wildcard
+    // address, or behind a proxy, publishes an address the client can call.
+    const request_origin *origin = captured_origin(ctx);
+    std::string authority;
+    if (!origin || (!requested_authority(*origin, authority) && !local_authority(ctx, authority)))
+        return 404;
+    const std::string ws_address = std::string(requested_scheme(*origin)) + "://" + authority + uri;
     std::string wsdl_buffer;
     if (!render_wsdl(wsdl, ws_address, wsdl_buffer))
         return 404;

@@ -65,7 +65,7 @@ GSOAPWS_API gsoapws_bool GSOAPWS_CALL gsoapws_start(void *server, gsoap_start_se
 GSOAPWS_API void GSOAPWS_CALL gsoapws_stop(void *server)
 {
     if (server)
-        as_server(server)->stop();
+        guarded([&] { as_server(server)->stop(); });
 }
 
 GSOAPWS_API gsoapws_bool GSOAPWS_CALL gsoapws_add_service(void *server, const char *uri,

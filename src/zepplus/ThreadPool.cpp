@@ -116,6 +116,7 @@ void ThreadPool::Destroy()
     ZEP_CONTRACT(false == IsDestroyed());
     if (IsDestroyed())
         return;
+    ZEP_CONTRACT(false == IsRunning());
 
     AtomicSet(&_running, 0);
     ScopedLock scopedLock(&_lifecycleLock, false);

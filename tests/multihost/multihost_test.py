@@ -1,8 +1,9 @@
 # Several demo hosts behind the proxy, each in a network namespace of its own
-# (scripts/cluster.sh): spread, failover, rolling restart, a dead accept loop
-# and the public WSDL address.
-#   multihost_test.py CASE CLUSTER_SH WSGATE_DEMO WORK_DIR [--reuse]
-import csv, ctypes, http.client, itertools, os, re, resource, select, socket, ssl, subprocess, sys, threading, time
+# (scripts/cluster.sh): spread, failover, rolling restart, a stop under load,
+# a dead accept loop and the public WSDL address.
+#   multihost_test.py CASE CLUSTER_SH WSGATE_DEMO WORK_DIR [--server-close]
+import csv, ctypes, http.client, itertools, os, re, resource, select, shutil, signal, socket, ssl, subprocess, sys
+import threading, time
 
 case, cluster, demo, work, *proxy_options = sys.argv[1:]
 PUBLIC, PROXY, H1 = "soap.wsgate.test", ("198.51.100.10", 443), ("198.51.100.11", 8080)
@@ -152,6 +153,25 @@ def rolling_restart():
     assert failed == [] and len(load.records) > RATE * 3
 
 
+def stop_under_load():
+    # SIGTERM, no maintenance step: h1 closes the connections that wait for a request at once and ends
+    # when the calls it runs are answered. A call can fail only if the proxy sent it to h1 as h1 stopped.
+    load = Load()
+    time.sleep(3)
+    pid = int(sh("host", work, "1", "pid"))
+    exited = os.pidfd_open(pid)  # readable once h1 has exited, reaped or not
+    began = time.monotonic()
+    os.kill(pid, signal.SIGTERM)
+    stopped = wait_until("h1 stopped", 10, lambda: select.select([exited], [], [], 0)[0])
+    time.sleep(3)
+    failed = load.finish()
+    in_flight = sum(start <= stopped and end >= began for start, end, _ in load.records)
+    print(f"{len(load.records)} calls; h1 stopped {stopped - began:.2f} s after SIGTERM with {in_flight} calls in "
+          f"flight; {len(failed)} failed: {[(round(s - began, 3), o) for s, _, o in failed]}")
+    assert stopped - began <= 2.0
+    assert len(failed) <= in_flight and all(s <= stopped and e >= began for s, e, _ in failed)
+
+
 def dead_accept_loop():
     resource.setrlimit(resource.RLIMIT_NOFILE, (8192, resource.getrlimit(resource.RLIMIT_NOFILE)[1]))
     silent = []
@@ -185,6 +205,7 @@ def public_wsdl():
 
 
 home = os.open("/proc/self/ns/net", os.O_RDONLY)
+shutil.rmtree(work, ignore_errors=True)  # the test's own directory, whatever an earlier run left there
 sh("up", work, "--hosts", str(len(HOSTS)), "--demo", demo, "--owner", str(os.getpid()), *proxy_options)
 try:
     Client.context = ssl.create_default_context(cafile=f"{work}/proxy/ca.pem")

@@ -1,8 +1,10 @@
 # Clients for the tests of the demo behind the proxy (run by with_proxy.sh):
-#   proxy_clients.py shelter|burst|stop|zeep
+#   proxy_clients.py shelter|burst|stop|zeep|big_wsdl|forged_headers|metrics
 import asyncio
 import collections
+import http.client
 import os
+import re
 import resource
 import select
 import signal
@@ -11,13 +13,16 @@ import subprocess
 import sys
 import time
 import urllib.parse
+import urllib.request
+
+import prometheus_client.parser
 
 ENVELOPE = ('<s:Envelope xmlns:s="http://schemas.xmlsoap.org/soap/envelope/"><s:Body>'
             '<c:add xmlns:c="urn:wsgate-demo-calc"><a>2</a><b>3</b></c:add></s:Body></s:Envelope>').encode()
 ADD = (b"POST /calc HTTP/1.1\r\nHost: localhost\r\nContent-Type: text/xml; charset=utf-8\r\n"
        b"Content-Length: %d\r\n\r\n%s" % (len(ENVELOPE), ENVELOPE))
-# The proxy keeps no idle host connection (option http-server-close), so a
-# stopping host waits only for calls in flight; this allows for a slow machine.
+# A stopping host closes the proxy's idle connections to it at once and waits
+# only for calls in flight; this allows for a slow machine.
 STOP_LIMIT = 2.0
 
 
@@ -128,6 +133,68 @@ async def zeep():
             break
         assert time.monotonic() < deadline, text
         time.sleep(0.1)
+
+
+def get_wsdl(variable, path, headers=None):
+    """The body of a GET of path?wsdl at the address of a URL in the environment."""
+    url = urllib.parse.urlsplit(os.environ[variable])
+    if url.scheme == "https":
+        client = http.client.HTTPSConnection(url.hostname, url.port, timeout=30,
+                                             context=ssl.create_default_context(cafile=os.environ["PROXY_CA"]))
+    else:
+        client = http.client.HTTPConnection(url.hostname, url.port, timeout=30)
+    client.request("GET", f"/{path}?wsdl", headers=headers or {})
+    response = client.getresponse()
+    assert response.status == 200, response.status
+    return response.read().decode()
+
+
+async def big_wsdl():
+    """A WSDL of about 1 MB passes through the proxy whole, with the public address."""
+    with open("Echo.wsdl") as wsdl:  # the demo reads it afresh for every request
+        text = wsdl.read()
+    filler = "".join(f'<complexType name="Filler{i}"><sequence><element name="field{i}" type="xsd:string"/>'
+                     f'</sequence></complexType>\n' for i in range(9000))
+    with open("Echo.wsdl", "w") as wsdl:
+        wsdl.write(text.replace("</schema>", filler + "</schema>", 1))
+    direct, proxied = get_wsdl("DEMO_URL", "echo"), get_wsdl("PROXY_URL", "echo")
+    print(f"WSDL of {len(proxied)} bytes through the proxy")
+    assert len(proxied) > 1_000_000
+    assert proxied == direct.replace(os.environ["DEMO_URL"] + "/echo", os.environ["PROXY_URL"] + "/echo"), \
+        re.findall(r'location="([^"]*)"', proxied)
+
+
+async def forged_headers():
+    """Address headers a client sends are replaced by the proxy's: the WSDL names where it was called."""
+    forged = {"Forwarded": "host=evil.example;proto=http", "X-Forwarded-Host": "evil.example",
+              "X-Forwarded-Proto": "http"}
+    for variable, want in (("PROXY_URL", os.environ["PROXY_URL"]), ("PROXY_PLAIN", os.environ["PROXY_PLAIN"])):
+        locations = re.findall(r'location="([^"]*)"', get_wsdl(variable, "calc", forged))
+        assert locations == [want + "/calc"], (variable, locations)
+
+
+def scrape():
+    """The exporter's samples, by name and sorted labels; the text must parse as the Prometheus format."""
+    with urllib.request.urlopen(os.environ["PROXY_METRICS"], timeout=10) as response:
+        assert response.status == 200 and response.headers["Content-Type"].startswith("text/plain"), response.headers
+        text = response.read().decode()
+    return {(s.name, tuple(sorted(s.labels.items()))): s.value
+            for family in prometheus_client.parser.text_string_to_metric_families(text) for s in family.samples}
+
+
+async def metrics():
+    """Calls through the proxy move their service's counters in the scraped metrics."""
+    def answered(samples, service):
+        return samples[("haproxy_backend_http_responses_total", (("code", "2xx"), ("proxy", service)))]
+    before = scrape()
+    reader, writer = await open_tls()
+    for _ in range(5):
+        assert (await call(reader, writer))[0] == 200
+    writer.close()
+    after = scrape()
+    print(f"2xx answers of svc_calc: {answered(before, 'svc_calc')} -> {answered(after, 'svc_calc')}")
+    assert answered(after, "svc_calc") - answered(before, "svc_calc") == 5
+    assert answered(after, "svc_echo") == answered(before, "svc_echo")
 
 
 soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)

@@ -1,5 +1,6 @@
 #include "ServiceMap.h"
 #include "e2e.h"
+#include "origin_headers.h"
 #include "wsdl_get_handler.h"
 #include "zep_fault.h"
 #include "zeplog_recording.h"
@@ -31,12 +32,18 @@ bool ServesWsdl(void *server)
     ctx.os = &out;
     ctx.user = server;
     soap_strcpy(ctx.path, sizeof ctx.path, "/calc?wsdl");
-    return wsdl_get_handler(&ctx) == SOAP_OK;
+    capture_origin_headers(&ctx);  // as the server's contexts do, the request naming its host
+    ctx.fparsehdr(&ctx, "Host", "127.0.0.1:8090");
+    const bool served = wsdl_get_handler(&ctx) == SOAP_OK;
+    soap_end(&ctx);  // what the request allocated, as the server does after each
+    return served;
 }
 
 class Registry : public ::testing::Test {
 protected:
-    void SetUp() override { zep_fault_reset(); zeplog_recording::Reset(); }
+    // The map's pools run as under a started server.
+    void SetUp() override { zep_fault_reset(); zeplog_recording::Reset(); m_map.StartAllThreadPools(); }
+    void TearDown() override { m_map.StopAllThreadPools(); }
 
     NoopItem m_item;  // outlives the pool drains that may run it
     ServiceMap m_map;
@@ -47,10 +54,10 @@ protected:
 // it under the pools' lock (lookups wait) until its item ends; a handle taken before keeps it alive.
 TEST_F(Registry, DedicatedPoolsAreKeptDrainedWhileLookupsWaitOrLostWithAFailedReplacement)
 {
-    ASSERT_TRUE(m_map.AddService("/f", EntryA, "a.wsdl", true, 1, true));
+    ASSERT_TRUE(m_map.AddService("/f", EntryA, "a.wsdl", true, 1));
     ObjectPtrT<ThreadPoolInfo> earlier = m_map.GetServiceThreadPool("/f");
     zep_fault_fail_thread_create(1);
-    EXPECT_FALSE(m_map.AddService("/f", EntryB, "b.wsdl", true, 2, true));
+    EXPECT_FALSE(m_map.AddService("/f", EntryB, "b.wsdl", true, 2));
     EXPECT_FALSE(m_map.GetService("/f").IsValid() || m_map.GetServiceThreadPool("/f").IsValid());
     EXPECT_EQ("", m_map.GetServiceWsdl("/f"));
     EXPECT_NE(0, earlier->Work(&m_item)) << "the earlier pool must be stopped";
@@ -60,20 +67,20 @@ TEST_F(Registry, DedicatedPoolsAreKeptDrainedWhileLookupsWaitOrLostWithAFailedRe
         void Run() override { running = true; ran = e2e::WaitFor([this] { return release.load(); }); }
         std::atomic<bool> running{false}, release{false}, ran{false};
     };
-    ASSERT_TRUE(m_map.AddService("/s", EntryA, "a.wsdl", true, 2, true));
+    ASSERT_TRUE(m_map.AddService("/s", EntryA, "a.wsdl", true, 2));
     ObjectPtrT<ThreadPoolInfo> pool = m_map.GetServiceThreadPool("/s");
-    ASSERT_TRUE(m_map.AddService("/S", EntryB, "b.wsdl", true, 0, true));
+    ASSERT_TRUE(m_map.AddService("/S", EntryB, "b.wsdl", true, 0));
     EXPECT_EQ(EntryB, m_map.GetService("/s")->GetEntry());  // the key folds ASCII case
     EXPECT_EQ(pool.operator->(), m_map.GetServiceThreadPool("/s").operator->());
     for (bool replace : {true, false}) {
         Held item;
         ASSERT_EQ(0, pool->Work(&item));
         ASSERT_TRUE(e2e::WaitFor([&] { return item.running.load(); }));
-        auto change = std::async(std::launch::async, [&] {
-            replace ? (void)m_map.AddService("/s", EntryA, "c.wsdl", true, 1, true) : m_map.RemoveService("/S");
+        auto change = e2e::Async(replace ? "AddService" : "RemoveService", [&] {
+            replace ? (void)m_map.AddService("/s", EntryA, "c.wsdl", true, 1) : m_map.RemoveService("/S");
         });
         EXPECT_TRUE(e2e::WaitFor([&] { return pool->Work(&m_item) == -100; }));  // draining
-        auto lookup = std::async(std::launch::async, [&] { return m_map.GetServiceThreadPool("/s"); });
+        auto lookup = e2e::Async("GetServiceThreadPool", [&] { return m_map.GetServiceThreadPool("/s"); });
         EXPECT_EQ(std::future_status::timeout, lookup.wait_for(std::chrono::milliseconds(100)));
         item.release = true;
         change.get();
@@ -82,7 +89,7 @@ TEST_F(Registry, DedicatedPoolsAreKeptDrainedWhileLookupsWaitOrLostWithAFailedRe
         pool = lookup.get();
         EXPECT_EQ(replace, pool.IsValid() && pool->Work(&m_item) == 0);
     }
-    EXPECT_TRUE(m_map.AddService("/s", EntryA, "a.wsdl", true, -3, true));
+    EXPECT_TRUE(m_map.AddService("/s", EntryA, "a.wsdl", true, -3));
     EXPECT_FALSE(m_map.GetServiceThreadPool("/s").IsValid()) << "runs on the shared pool";
 }
 

@@ -4,6 +4,7 @@
 #include "zep_internal.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -16,6 +17,7 @@ enum Hold { kNone, kHeld, kReleased };
 std::atomic<Hold> g_hold{kReleased};
 thread_local bool t_armed = false;
 thread_local ZEP_MUTEX *t_unlocked = nullptr;  // the last since arming
+thread_local bool t_slowLocks = false;
 
 }  // namespace
 
@@ -34,6 +36,7 @@ int zep_fault_fini_calls(void) { return g_finiCalls; }
 void zep_fault_hold_relock(void) { g_hold = kNone, t_armed = true, t_unlocked = nullptr; }
 void zep_fault_release_hold(void) { g_hold = kReleased; }
 bool zep_fault_held(void) { return g_hold == kHeld; }
+void zep_fault_slow_locks(bool slow) { t_slowLocks = slow; }
 
 int ZEP_Init(void) { ++g_initCalls; return g_initResult; }
 int ZEP_Fini(void) { ++g_finiCalls; return 0; }
@@ -56,6 +59,8 @@ int ZEP_MutexUnlock(ZEP_MUTEX *mutex)
 
 int ZEP_MutexLock(ZEP_MUTEX *mutex)
 {
+    if (t_slowLocks)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (t_armed && mutex == t_unlocked) {
         t_armed = false;
         Hold none = kNone;  // unless released (or reset) already

@@ -21,6 +21,10 @@ int zep_fault_fini_calls(void);  // ZEP_Fini calls since the last reset
 void zep_fault_hold_relock(void);
 bool zep_fault_held(void);  // true while a thread is held
 void zep_fault_release_hold(void);
+// The calling thread sleeps 1 ms before each of its ZEP_MutexLock calls from
+// now on (until called with false): what it read before a lock is then often
+// stale by the time it holds it, so races on that gap show.
+void zep_fault_slow_locks(bool slow);
 
 }  // extern "C"
 

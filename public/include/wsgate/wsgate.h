@@ -70,7 +70,9 @@ GSOAPWS_API void GSOAPWS_CALL gsoapws_stop(void *server);
  * kept alive by another service. use_pool with pool_size > 0 gives the
  * service workers of its own (an earlier pool of uri's is drained and
  * replaced); otherwise the service keeps the pool an earlier registration of
- * uri gave it, if any, or runs on the server's shared pool of 10. */
+ * uri gave it, if any, or runs on the server's shared pool of 10. Any
+ * thread, also while gsoapws_stop runs: a pool registered once the stop has
+ * begun starts with the next gsoapws_start, never behind the stop's back. */
 GSOAPWS_API gsoapws_bool GSOAPWS_CALL gsoapws_add_service(void *server, const char *uri,
                                                           gsoapws_service_entry entry,
                                                           const char *wsdl_path, gsoapws_bool use_pool,

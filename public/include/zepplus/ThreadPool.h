@@ -47,6 +47,10 @@ public:
         virtual void Cleanup() = 0;
     };
 
+    // Work refuses an item once more than this many are waiting; the bound
+    // every owner passes to Create.
+    static const int kQueueBound = 2048;
+
     ThreadPool();
     // Releases members only: a created pool must be Destroyed first.
     ~ThreadPool();
@@ -60,14 +64,18 @@ public:
     int Create(int poolSize, int maxQueueSize);
     // Any thread, workers included. 0 when queued (the pool owns the item);
     // -1 for a null item; -100 when the pool does not accept work; -101 when
-    // more than 2048 items are waiting. On non-zero the caller still owns item.
+    // more than kQueueBound items are waiting. On non-zero the caller still owns item.
     int Work(IWorkItem *item);
     // Owner's thread, never a worker. Stops accepting work and blocks,
     // polling every 200 ms, until nothing is queued or running. No time-out.
     void Drain();
-    // Owner's thread, never a worker. Joins every worker (a running item is
-    // finished first) and discards queued items unrun. On a pool without
-    // workers it changes nothing (debug builds report the call).
+    // Owner's thread, never a worker, and only after Drain (debug builds
+    // report a pool still accepting work): Destroy joins every worker while
+    // holding the lifecycle lock, so an item that calls Work on its own pool
+    // (the accept routine does) could block on that lock and never be
+    // joined. A running item is finished first; queued items are discarded
+    // unrun. On a pool without workers it changes nothing (debug builds
+    // report the call).
     void Destroy();
 
     int GetQueueCount();
@@ -89,8 +97,6 @@ private:
     static int WorkerProc(void *record);
     void Serve(ThreadData *self);
     static void Dispose(IWorkItem *item);
-
-    static const int kQueueBound = 2048;
 
     int _maxQueueSize;
     int32_t _activeCount;                  // atomic cell

@@ -33,15 +33,6 @@ int FreePort()
     return ntohs(address.sin_port);
 }
 
-bool WaitFor(const std::function<bool()> &pred, std::chrono::milliseconds bound)
-{
-    for (const auto deadline = std::chrono::steady_clock::now() + bound; !pred();
-         std::this_thread::sleep_for(std::chrono::milliseconds(5)))
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-    return true;
-}
-
 std::pair<long, long> Held()
 {
     using Dir = std::filesystem::directory_iterator;
@@ -58,7 +49,7 @@ std::string BlockBody(int token) { return Envelope("block", "<token>" + std::to_
 std::string BigBody(int size) { return Envelope("big", "<size>" + std::to_string(size) + "</size>"); }
 std::string EchoBody(const std::string &xmlText) { return Envelope("echo", "<text>" + xmlText + "</text>"); }
 
-Connection::Connection(int port) : _fd(socket(AF_INET, SOCK_STREAM, 0))
+Connection::Connection(int port) : _fd(socket(AF_INET, SOCK_STREAM, 0)), _port(port)
 {
     timeval timeout{10, 0};
     setsockopt(_fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
@@ -92,7 +83,7 @@ bool Connection::Post(const std::string &path, const std::string &body, const st
 
 bool Connection::Get(const std::string &pathAndQuery)
 {
-    return Send("GET " + pathAndQuery + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    return Send("GET " + pathAndQuery + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(_port) + "\r\n\r\n");
 }
 
 std::string Connection::ReadResponse()

@@ -3,9 +3,13 @@
 #ifndef WSGATE_TESTS_E2E_H
 #define WSGATE_TESTS_E2E_H
 
+#include "wait.h"
+
 #include <chrono>
 #include <functional>
+#include <future>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 struct soap;
@@ -13,12 +17,27 @@ struct soap;
 namespace e2e {
 
 int FreePort();  // a port nobody listens on right now (bound to 0, read back, released)
-// gsoapws_stop and gsoapws_fini, bounded: one that has not returned in time ends the process with a
-// line naming it, so that the test fails at once instead of at ctest's time-out.
+// Runs body on this thread, bounded: one that has not returned in time ends the process with a line
+// naming call, so that the test fails at once instead of at ctest's time-out.
+void Bounded(const char *call, std::chrono::seconds bound, const std::function<void()> &body);
+// gsoapws_stop and gsoapws_fini, bounded.
 void Stop(void *server, std::chrono::seconds bound = std::chrono::seconds(10));
-void Fini();
-// Polls pred until it holds or the bound passes; true when it held.
-bool WaitFor(const std::function<bool()> &pred, std::chrono::milliseconds bound = std::chrono::seconds(10));
+void Fini(std::chrono::seconds bound = std::chrono::seconds(10));
+// std::async for a call that may hang: bounded, so that neither waiting on the future nor its
+// destructor can hold a test beyond bound.
+template <typename Body>
+auto Async(const char *call, Body body, std::chrono::seconds bound = std::chrono::seconds(10))
+{
+    return std::async(std::launch::async, [call, body, bound] {
+        if constexpr (std::is_void_v<decltype(body())>) {
+            Bounded(call, bound, body);
+        } else {
+            decltype(body()) result{};
+            Bounded(call, bound, [&] { result = body(); });
+            return result;
+        }
+    });
+}
 std::pair<long, long> Held();  // open descriptors, threads of this process
 
 int TestEntry(struct soap *ctx);
@@ -48,7 +67,7 @@ public:
     // extraHeaders: whole header lines, each ending in \r\n.
     bool Post(const std::string &path, const std::string &body, const std::string &extraHeaders = "",
               const std::string &version = "HTTP/1.1");
-    bool Get(const std::string &pathAndQuery);
+    bool Get(const std::string &pathAndQuery);  // with Host: 127.0.0.1:<port>, as a client names us
     std::string ReadResponse();     // one whole response (head + Content-Length body); "" on close or time-out
     std::string ReadUntilClosed();  // everything until the peer closes; "" when it closed without a byte
     bool ClosedByPeer(std::chrono::milliseconds bound = std::chrono::seconds(10));  // EOF or reset within bound
@@ -56,6 +75,7 @@ public:
 
 private:
     int _fd;
+    int _port;
     std::string _pending;  // bytes read past the last response
 };
 

@@ -1,5 +1,5 @@
-// The bounded stop and shut-down, apart from the other helpers so that a
-// program that drives the core without the exported functions links without them.
+// Bounded calls, the stop and shut-down among them, apart from the other helpers so that a program
+// that drives the core without the exported functions links without them.
 #include "e2e.h"
 #include "wsgate/wsgate.h"
 
@@ -9,7 +9,6 @@
 #include <thread>
 
 namespace e2e {
-namespace {
 
 void Bounded(const char *call, std::chrono::seconds bound, const std::function<void()> &body)
 {
@@ -23,13 +22,11 @@ void Bounded(const char *call, std::chrono::seconds bound, const std::function<v
     watchdog.join();
 }
 
-}  // namespace
-
 void Stop(void *server, std::chrono::seconds bound)
 {
     Bounded("gsoapws_stop", bound, [server] { gsoapws_stop(server); });
 }
 
-void Fini() { Bounded("gsoapws_fini", std::chrono::seconds(10), [] { gsoapws_fini(); }); }
+void Fini(std::chrono::seconds bound) { Bounded("gsoapws_fini", bound, [] { gsoapws_fini(); }); }
 
 }  // namespace e2e

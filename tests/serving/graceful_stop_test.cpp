@@ -1,0 +1,123 @@
+// A stop closes every connection that is not inside a service at once, and lets the calls that are
+// finish with "Connection: close": against the shipped library, on 127.0.0.1.
+#include "e2e.h"
+#include "wsgate/wsgate.h"
+#include "zeplog_recording.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <deque>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A server with the test service on /test (shared pool); receive time-out 30 s, so that a stop
+// that waited for idle connections to time out would fail its bound.
+class GracefulStop : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::thread([] {}).join();  // a sanitizer runtime adds its helper thread with the first
+        ASSERT_TRUE(gsoapws_init());
+        server = gsoapws_create("127.0.0.1", port);
+        ASSERT_TRUE(gsoapws_add_service(server, "/test", e2e::TestEntry, e2e::TestWsdlPath(), false, 0));
+        zeplog_recording::Reset();
+    }
+    void TearDown() override
+    {
+        e2e::ReleaseBlockCalls();
+        e2e::Fini();
+    }
+    bool Start(int threads = 10)
+    {
+        gsoap_start_server_param param{100, 30, 30, threads, 100};
+        return gsoapws_start(server, &param);
+    }
+    // A kept-alive connection, answered once and now waiting for its next request.
+    bool Idle(e2e::Connection &connection)
+    {
+        return connection.Post("/test", e2e::AddBody(1, 2)) && e2e::Element(connection.ReadResponse(), "sum") == "3";
+    }
+
+    const int port = e2e::FreePort();
+    void *server = nullptr;
+};
+
+TEST_F(GracefulStop, ClosesIdleSilentAndSlowConnectionsAtOnceAndAnswersTheCallInProgressWithClose)
+{
+    ASSERT_TRUE(Start());
+    e2e::HoldBlockCalls();
+    e2e::Connection busy(port);
+    ASSERT_TRUE(busy.Post("/test", e2e::BlockBody(7)));
+    ASSERT_TRUE(e2e::WaitFor([] { return e2e::BlockedCalls() == 1; }));
+    std::deque<e2e::Connection> others;  // 9 idle, 5 silent, one halfway through its head
+    for (int i = 0; i < 9; ++i)
+        ASSERT_TRUE(Idle(others.emplace_back(port))) << i;
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(others.emplace_back(port).IsOpen()) << i;
+    ASSERT_TRUE(others.emplace_back(port).Send("POST /test HTTP/1.1\r\nHost: 127."));
+    ASSERT_TRUE(e2e::WaitFor([] { return zeplog_recording::Count(1, "Accept a Connection") == 16; }));
+
+    std::thread stopping([this] { e2e::Stop(server, 4s); });  // the receive time-out is 30 s
+    for (size_t i = 0; i < others.size(); ++i)
+        EXPECT_TRUE(others[i].ClosedByPeer(4s)) << i;
+    EXPECT_EQ(e2e::BlockedCalls(), 1);
+    e2e::ReleaseBlockCalls();
+    const std::string answer = busy.ReadResponse();
+    EXPECT_EQ(answer.substr(0, answer.find("\r\n")), "HTTP/1.1 200 OK");
+    EXPECT_EQ(e2e::Header(answer, "Connection"), "close");
+    EXPECT_EQ(e2e::Element(answer, "result"), "7");
+    EXPECT_TRUE(busy.ClosedByPeer(4s));
+    stopping.join();
+}
+
+TEST_F(GracefulStop, FiniWithAnIdleConnectionReturnsAtOnce)
+{
+    ASSERT_TRUE(Start());
+    e2e::Connection idle(port);
+    ASSERT_TRUE(Idle(idle));
+    e2e::Fini(2s);
+    EXPECT_TRUE(idle.ClosedByPeer(0ms));
+}
+
+// Clients arrive, finish, stay silent and turn from /test to /own while the server stops and starts
+// again; each stop returns in its bound, and nothing stays behind.
+TEST_F(GracefulStop, StopsRacingWithArrivingTurningAndFinishingConnectionsLeaveNothingAndNeverHang)
+{
+    ASSERT_TRUE(gsoapws_add_service(server, "/own", e2e::TestEntry, e2e::TestWsdlPath(), true, 2));
+    const auto held = e2e::Held();
+    for (int round = 0; round < 8; ++round) {
+        ASSERT_TRUE(Start(4)) << round;
+        std::atomic<bool> going{true};
+        std::atomic<int> answered{0};
+        std::vector<std::thread> clients;
+        for (int t = 0; t < 4; ++t)
+            clients.emplace_back([&, t] {
+                for (int i = 0; going && i < 500; ++i) {
+                    e2e::Connection client(port);
+                    const int kind = (t + i) % 4;  // 3: silent
+                    for (const char *path : {"/test", "/own"}) {
+                        if (kind == 3 || !client.Post(path, e2e::AddBody(i, 1), kind == 1 ? "Connection: close\r\n" : ""))
+                            break;
+                        if (kind == 2)  // leaves without reading its answer
+                            break;
+                        if (e2e::Element(client.ReadResponse(), "sum") != std::to_string(i + 1))
+                            break;
+                        ++answered;
+                    }
+                }
+            });
+        EXPECT_TRUE(e2e::WaitFor([&] { return answered > 20; })) << round;
+        e2e::Stop(server);
+        going = false;
+        for (std::thread &client : clients)
+            client.join();
+    }
+    EXPECT_TRUE(e2e::WaitFor([&] { return e2e::Held() == held; }));
+}
+
+}  // namespace

@@ -1,0 +1,151 @@
+// The address a WSDL publishes, on the wire: where the client says it sent
+// the request, else where the connection arrived. The core is linked
+// statically so that --wrap reaches its gSOAP and socket calls.
+#include "e2e.h"
+#include "wsgate/wsgate.h"
+#include "zeplog_recording.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <stdsoap2.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+
+static std::atomic<bool> failPlugin{false}, failSockName{false};  // each fails the next call of its function
+
+extern "C" int __real_soap_register_plugin_arg(struct soap *, int (*)(struct soap *, struct soap_plugin *, void *),
+                                               void *);
+extern "C" int __wrap_soap_register_plugin_arg(struct soap *ctx,
+                                               int (*create)(struct soap *, struct soap_plugin *, void *), void *arg)
+{
+    return failPlugin.exchange(false) ? (ctx->error = SOAP_EOM) : __real_soap_register_plugin_arg(ctx, create, arg);
+}
+extern "C" int __real_getsockname(int, sockaddr *, socklen_t *);
+extern "C" int __wrap_getsockname(int fd, sockaddr *address, socklen_t *length)
+{
+    return failSockName.exchange(false) ? -1 : __real_getsockname(fd, address, length);
+}
+
+namespace {
+
+class WsdlAddress : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::ofstream(_wsdl) << "<d><soap:address location=\"x\"/><soap12:address location=\"y\"/></d>";
+        ASSERT_TRUE(gsoapws_init());
+        ASSERT_NE(nullptr, _server = gsoapws_create("0.0.0.0", _port));
+        ASSERT_TRUE(gsoapws_add_service(_server, "/Svc", e2e::TestEntry, _wsdl.c_str(), false, 0));
+        zeplog_recording::Reset();
+    }
+    void TearDown() override { e2e::Stop(_server); e2e::Fini(); std::filesystem::remove(_wsdl); }
+    // The document sent for a GET of /Svc?wsdl with these header lines, on a connection of its own.
+    std::string Fetch(const std::string &headers, const char *version = "HTTP/1.1")
+    {
+        e2e::Connection connection(_port);
+        EXPECT_TRUE(connection.Send(std::string("GET /Svc?wsdl ") + version + "\r\n" + headers + "\r\n"));
+        const std::string response = connection.ReadUntilClosed();
+        const size_t headEnd = response.find("\r\n\r\n");
+        return headEnd == std::string::npos ? "" : response.substr(headEnd + 4);
+    }
+    static std::string Published(const std::string &address)
+    {
+        return "<d>\n    <soap:address location=\"" + address + "\" />\n    <soap12:address location=\"" + address +
+               "\" />\n</d>\n";
+    }
+    std::string Loopback() const { return "http://127.0.0.1:" + std::to_string(_port) + "/Svc"; }
+
+    const std::string _wsdl = std::filesystem::temp_directory_path() / ("wsdl_address_" + std::to_string(getpid()));
+    const int _port = e2e::FreePort();
+    void *_server = nullptr;
+};
+
+TEST_F(WsdlAddress, WildcardServerReachedAtLoopbackWithoutHostPublishesLoopback)
+{
+    ASSERT_TRUE(gsoapws_start(_server, nullptr));
+    EXPECT_EQ(Published(Loopback()), Fetch("", "HTTP/1.0"));
+}
+
+TEST_F(WsdlAddress, Ipv6ServerReachedWithoutHostPublishesItsLiteralInBrackets)
+{
+    void *server = gsoapws_create("::1", _port);
+    ASSERT_TRUE(gsoapws_add_service(server, "/Svc", e2e::TestEntry, _wsdl.c_str(), false, 0));
+    if (!gsoapws_start(server, nullptr))
+        GTEST_SKIP() << "no IPv6 loopback here";
+    const int fd = socket(AF_INET6, SOCK_STREAM, 0);
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_port = htons(_port);
+    address.sin6_addr = in6addr_loopback;
+    timeval timeout{10, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    ASSERT_EQ(0, connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address));
+    const std::string request = "GET /Svc?wsdl HTTP/1.0\r\n\r\n";
+    ASSERT_EQ(ssize_t(request.size()), send(fd, request.data(), request.size(), MSG_NOSIGNAL));
+    std::string response;
+    char buffer[4096];
+    for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;)
+        response.append(buffer, size_t(n));
+    close(fd);
+    EXPECT_EQ(Published("http://[0:0:0:0:0:0:0:1]:" + std::to_string(_port) + "/Svc"),
+              response.substr(response.find("\r\n\r\n") + 4));
+    e2e::Stop(server);
+}
+
+TEST_F(WsdlAddress, PublishesTheSchemeAndAuthorityTheHeadersName)
+{
+    ASSERT_TRUE(gsoapws_start(_server, nullptr));
+    EXPECT_EQ(Published("http://svc.example:8080/Svc"), Fetch("Host: svc.example:8080\r\n"));
+    EXPECT_EQ(Published("https://pub.example/Svc"),
+              Fetch("Host: h\r\nX-Forwarded-Host: pub.example\r\nX-Forwarded-Proto: https\r\n"));
+    EXPECT_EQ(Published("https://[2001:db8::1]:8443/Svc"),
+              Fetch("Host: h\r\nX-Forwarded-Host: x\r\nForwarded: for=1.2.3.4;host=\"[2001:db8::1]:8443\";proto=https\r\n"));
+}
+
+TEST_F(WsdlAddress, HostileHeadersAreIgnoredAndTheDocumentStaysWellFormed)
+{
+    ASSERT_TRUE(gsoapws_start(_server, nullptr));
+    const std::string hostile[] = {
+        "Forwarded: host=\"a\\\"><x y=\\\"\"\r\n", "Forwarded: host=\"evil.example/x\"\r\n",
+        "X-Forwarded-Host: a\"><x y=\"\r\n", "X-Forwarded-Host: <evil>\r\n", "X-Forwarded-Host: a b\r\n",
+        "X-Forwarded-Host: a\x01" "b\r\n", "X-Forwarded-Host: " + std::string(300, 'a') + "\r\n",
+        "Host: a'b\r\n", "Host: evil.example/phish?\r\n", "Host: a\\b\r\n"};
+    for (const std::string &header : hostile)
+        EXPECT_EQ(Published(Loopback()), Fetch(header)) << header;
+    EXPECT_EQ(Published("http://good.example/Svc"), Fetch("X-Forwarded-Host: <evil>\r\nHost: good.example\r\n"));
+}
+
+TEST_F(WsdlAddress, HeadersOfAnEarlierRequestOnTheConnectionAreForgotten)
+{
+    ASSERT_TRUE(gsoapws_start(_server, nullptr));
+    e2e::Connection connection(_port);
+    ASSERT_TRUE(connection.Post("/Svc", e2e::AddBody(1, 2), "X-Forwarded-Host: earlier.example\r\n"));
+    EXPECT_EQ("3", e2e::Element(connection.ReadResponse(), "sum"));
+    ASSERT_TRUE(connection.Send("GET /Svc?wsdl HTTP/1.1\r\nHost: later.example\r\n\r\n"));
+    const std::string response = connection.ReadUntilClosed();
+    EXPECT_EQ(Published("http://later.example/Svc"), response.substr(response.find("\r\n\r\n") + 4));
+}
+
+TEST_F(WsdlAddress, NoLocalAddressToPublishGetsNoResponse)
+{
+    ASSERT_TRUE(gsoapws_start(_server, nullptr));
+    failSockName = true;
+    EXPECT_EQ("", Fetch("", "HTTP/1.0"));
+    EXPECT_EQ(Published(Loopback()), Fetch("", "HTTP/1.0"));
+}
+
+TEST_F(WsdlAddress, StartFailsWhenTheHeaderCaptureCannotBeInstalled)
+{
+    const auto held = e2e::Held();
+    failPlugin = true;
+    EXPECT_FALSE(gsoapws_start(_server, nullptr));
+    EXPECT_EQ(1, zeplog_recording::Count(5, "soap_register_plugin() Failed!"));
+    EXPECT_EQ(held, e2e::Held());
+    EXPECT_TRUE(gsoapws_start(_server, nullptr));
+}
+
+}  // namespace
