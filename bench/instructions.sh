@@ -22,7 +22,7 @@ while (($#)); do
     case $1 in
         --build) build=$(cd "$2" && pwd); shift ;;
         --runs) runs=$2; shift ;;
-        -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; exit 0 ;;
         *) echo "instructions.sh: unknown argument $1" >&2; exit 2 ;;
     esac
     shift

@@ -19,7 +19,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 port=8443 hosts=1 host_port=8081 metrics=127.0.0.1:8404 demo= work=$root/build/demo-proxy
-usage() { sed -n '9,18p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
+usage() { sed -n '/^#   scripts\/demo-proxy.sh/,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0" >&2; exit 2; }
 while (($#)); do
     (($# >= 2)) || usage
     case $1 in

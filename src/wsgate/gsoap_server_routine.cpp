@@ -31,13 +31,18 @@ bool is_error_result(int result)
     return result == -1 || result == SOAP_ERR;
 }
 
-// A later request of a connection: its result is not looked at, and what it
-// allocated goes at once.
-void serve_later_request(struct soap *ctx, gsoapws_service_entry entry)
+// A later request of a connection: what it allocated goes at once. False when
+// the entry failed: the connection ends then, as after a failed first request,
+// since its client will get nothing, and a body left unread would hold the
+// connection until recv_timeout.
+bool serve_later_request(struct soap *ctx, gsoapws_service_entry entry)
 {
-    entry(ctx);
+    const bool failed = is_error_result(entry(ctx));
     soap_delete(ctx, nullptr);
     soap_end(ctx);
+    if (failed)
+        LOG_FAILURE("serviceEntry return SOAP_ERR");
+    return !failed;
 }
 
 }  // namespace
@@ -142,8 +147,7 @@ void serve_routine::Run()
         }
     } else {
         // The rest of a keep-alive pass that another service's routine began.
-        serve_later_request(m_soap, m_serviceEntry);
-        if (!m_soap->keep_alive)
+        if (!serve_later_request(m_soap, m_serviceEntry) || !m_soap->keep_alive)
             return;
     }
 
@@ -184,8 +188,9 @@ void serve_routine::Run()
             if (m_server->hand_over(m_soap, {false, m_count.countdown}) == 0)
                 m_soap = nullptr;
             return;
+        } else if (!serve_later_request(m_soap, m_serviceEntry)) {
+            return;
         } else {
-            serve_later_request(m_soap, m_serviceEntry);
             ended = true;
         }
     } while (m_soap->keep_alive);

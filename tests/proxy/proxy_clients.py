@@ -74,7 +74,10 @@ async def shelter():
     p99 = sorted(latencies)[197]
     print(f"200 calls beside {len(idle) + len(silent) + len(slow)} idle/silent/slow clients: "
           f"p99 {p99 * 1000:.1f} ms, max {max(latencies) * 1000:.1f} ms")
-    assert p99 <= 0.010, p99
+    # Not a speed check (bench/ measures that): a call that waited for a
+    # worker held by one of the others would take the proxy's 1 s queue time
+    # or a host's receive time-out.
+    assert max(latencies) < 0.5, max(latencies)
 
 
 async def burst():

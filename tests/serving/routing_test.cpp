@@ -19,12 +19,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::atomic<int> testingCalls{0};
+std::atomic<int> testingCalls{0}, flakyCalls{0};
 int TestingEntry(struct soap *ctx)
 {
     ++testingCalls;
     return e2e::TestEntry(ctx);
 }
+int FlakyEntry(struct soap *ctx) { return ++flakyCalls > 1 ? -1 : e2e::TestEntry(ctx); }  // fails from its second call
+int FailingEntry(struct soap *) { return -1; }  // reads nothing
 
 // True while thread tid sleeps: in a stop, only the pools' drains sleep, polling, and a stop drains
 // the service pools holding the pools lock.
@@ -88,6 +90,21 @@ TEST_P(LaterRequest, GetsWhatItsPathGetsAsAFirstRequest)
 
 INSTANTIATE_TEST_SUITE_P(PathsThatStartWithAnother, LaterRequest, ::testing::Values("/test?x=1", "/testing", "/test/"),
                          [](const auto &info) { return std::to_string(info.index); });
+
+// As a failed first request does: the client sent a request and will get nothing, and the body left
+// unread would otherwise hold the connection until the receive time-out.
+TEST_F(Routing, LaterRequestWhoseServiceFailsWithoutReadingItsBodyClosesAtOnce)
+{
+    ASSERT_TRUE(gsoapws_add_service(server, "/fail", FailingEntry, e2e::TestWsdlPath(), false, 0));
+    ASSERT_TRUE(gsoapws_add_service(server, "/flaky", FlakyEntry, e2e::TestWsdlPath(), true, 1));
+    ASSERT_TRUE(Start());
+    for (const char *path : {"/fail", "/flaky"}) {  // another service's, the same service's
+        e2e::Connection connection(port);
+        ASSERT_EQ(Answer(connection, path == std::string("/fail") ? "/test" : path), "5") << path;
+        ASSERT_TRUE(connection.Post(path, e2e::AddBody(2, 3)));
+        EXPECT_TRUE(connection.ClosedByPeer(5s)) << path;
+    }
+}
 
 // A kept-alive connection on /a turns to /own while every shared worker holds a call, and then the
 // server stops. Were the hand-over queued on the shared pool, it would wait there for the pools lock

@@ -319,7 +319,7 @@ TEST_F(Serving, TheFinalFiniStopsEveryServerAndClosesTheirConnections)
     EXPECT_EQ(e2e::Held(), held);  // listening sockets closed too
 }
 
-// Stop with held requests and idle connections is in graceful_stop_test and hardening_test.
+// Stop with held requests and idle connections is in graceful_stop_test.
 TEST_F(Serving, StopLogsTheCycleInOrderAndLeavesNothingBehind)
 {
     const auto held = e2e::Held();

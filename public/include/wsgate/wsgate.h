@@ -53,8 +53,8 @@ typedef struct gsoap_start_server_param {
 
 /* Counted start-up; false when the runtime cannot start. */
 GSOAPWS_API gsoapws_bool GSOAPWS_CALL gsoapws_init(void);
-/* Counted shut-down; the last one stops and deletes every server and
- * blocks until their connections end. Never call from a service entry. */
+/* Counted shut-down; the last one stops and deletes every server, as
+ * gsoapws_stop does. Never call from a service entry. */
 GSOAPWS_API void GSOAPWS_CALL gsoapws_fini(void);
 /* The one server for this address text and port (0..65535), created on
  * first request; null for a null ip or a port out of range. */
@@ -62,8 +62,9 @@ GSOAPWS_API void *GSOAPWS_CALL gsoapws_create(const char *ip, int port);
 /* Binds and starts serving; true at once if already started. Not
  * concurrently with gsoapws_stop on the same handle. */
 GSOAPWS_API gsoapws_bool GSOAPWS_CALL gsoapws_start(void *server, gsoap_start_server_param *param);
-/* Closes the listening socket and blocks until every connection in
- * progress has ended. Harmless on a stopped server. */
+/* Closes the listening socket and every connection not inside a service
+ * entry at once, then blocks until the calls in progress are answered (with
+ * "Connection: close"). Harmless on a stopped server. */
 GSOAPWS_API void GSOAPWS_CALL gsoapws_stop(void *server);
 /* Registers (or replaces) the service for uri, compared case-insensitively.
  * Every request whose path is uri goes to it, on a new connection or on one
