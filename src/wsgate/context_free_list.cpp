@@ -18,6 +18,20 @@ void copy_fields(struct soap *ctx, const struct soap *tmpl, First soap::*first, 
     std::memcpy(reinterpret_cast<char *>(&(ctx->*first)), from, static_cast<size_t>(to - from));
 }
 
+// Every copy of tmpl carries a copy of each of tmpl's plug-ins, with data of
+// its own, which stays with the context as it stays across the requests of
+// one connection (the origin capture forgets a request's headers when it
+// reads the next head). A plug-in a service registered on top is none of
+// tmpl's, and only soap_free removes it.
+bool has_template_plugins_only(const struct soap *ctx, const struct soap *tmpl)
+{
+    const struct soap_plugin *own = ctx->plugins, *theirs = tmpl->plugins;
+    for (; own && theirs; own = own->next, theirs = theirs->next)
+        if (own->id != theirs->id)
+            return false;
+    return !own && !theirs;
+}
+
 // What soap_copy of tmpl would give, for a context whose connection is over
 // and whose requests' data soap_end has freed: every setting a service or an
 // HTTP exchange can change goes back to tmpl's. What gSOAP resets for every
@@ -26,7 +40,7 @@ void copy_fields(struct soap *ctx, const struct soap *tmpl, First soap::*first, 
 // when ctx holds what only soap_free releases.
 bool reset_to_template(struct soap *ctx, const struct soap *tmpl)
 {
-    if (ctx->plugins != tmpl->plugins || ctx->cookies != tmpl->cookies || soap_valid_socket(ctx->socket))
+    if (!has_template_plugins_only(ctx, tmpl) || ctx->cookies != tmpl->cookies || soap_valid_socket(ctx->socket))
         return false;
     // Modes, formats, limits, time-outs, socket flags, HTTP content type and
     // extra header, encoding style, actor, language.
@@ -35,8 +49,11 @@ bool reset_to_template(struct soap *ctx, const struct soap *tmpl)
         soap_set_namespaces(ctx, tmpl->namespaces);  // the last service's table
     ctx->header = nullptr;  // freed by soap_end
     ctx->fault = nullptr;
-    // User data, HTTP authentication, every callback.
+    // User data, HTTP authentication, every callback (the plug-ins' own
+    // included); the plug-ins stay.
+    struct soap_plugin *plugins = ctx->plugins;
     copy_fields(ctx, tmpl, &soap::user, &soap::master);
+    ctx->plugins = plugins;
     ctx->sendsk = tmpl->sendsk;
     ctx->recvsk = tmpl->recvsk;
     // Streams, descriptors and TLS settings.

@@ -28,7 +28,7 @@ public:
     // Any thread, while tmpl lives. Ends ctx's connection (closes its
     // socket, frees its requests' data), then keeps ctx, reset to tmpl, or
     // releases it when the list is full or ctx holds what no reset undoes
-    // (a plugin, cookies).
+    // (a plug-in tmpl has not, cookies).
     void give_back(struct soap *ctx, const struct soap *tmpl);
     // Releases every kept context. Any thread; call once no routine is left
     // that could give one back (the server's stop, after its pools).
