@@ -124,7 +124,7 @@ pick_port; start gsoap-thread $port "$thread" --port $port --threads 10
 
 # The proxy runs on the client CPU: the host keeps a core to itself, as in the
 # direct runs. Its wrk target is the plain listener; the server CPU figure of
-# a proxied row adds the host's CPU to the proxy's.
+# a proxied row adds the host's CPU to the proxy's, and the host's alone is kept too.
 declare -A host_of=()
 start_demo wsgate-host ""
 "$root/deploy/proxy/make-test-cert.sh" "$work/tls" >/dev/null
@@ -208,12 +208,12 @@ wait_idle() {
 }
 
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
-# server_ticks NAME: CPU ticks of the server, and of the host behind a proxy.
+# server_ticks NAME: CPU ticks of the server and of the host behind a proxy
+# (0 for a server without one), on one line.
 server_ticks() {
-    local ticks
-    ticks=$(cpu_ticks "${pids[$1]}")
-    [[ -z ${host_of[$1]:-} ]] || ticks=$((ticks + $(cpu_ticks "${pids[${host_of[$1]}]}")))
-    echo "$ticks"
+    local host=0
+    [[ -z ${host_of[$1]:-} ]] || host=$(cpu_ticks "${pids[${host_of[$1]}]}")
+    echo "$(($(cpu_ticks "${pids[$1]}") + host)) $host"
 }
 
 # The cases: name, connections, wrk script argument, path.
@@ -239,7 +239,7 @@ runs_case() {
 many_duration=$((duration == 3 ? 5 : 20))
 
 raw=$work/raw.tsv
-printf 'server\tcase\trun\trps\tp50_us\tp99_us\tcpu_us\tbusy\tnon200\tsocket_errors\trequests\ttimeouts\n' >"$raw"
+printf 'server\tcase\trun\trps\tp50_us\tp99_us\tcpu_us\tbusy\tnon200\tsocket_errors\trequests\ttimeouts\thost_cpu_us\n' >"$raw"
 hz=$(getconf CLK_TCK)
 echo "== measuring: $runs run(s) of ${duration}s after ${warmup}s warm-up; wrk on CPU $client_cpu"
 for ((run = 1; run <= runs; run++)); do
@@ -256,11 +256,13 @@ for ((run = 1; run <= runs; run++)); do
             length=$duration
             [[ $mode == paced ]] && length=$many_duration
             timeout $((warmup + 10)) "${wrk_cmd[@]}" -d"${warmup}s" "$url" -- "$mode" >/dev/null
-            before=$(server_ticks "$server")
+            read -r before host_before < <(server_ticks "$server")
             timeout $((length + 10)) "${wrk_cmd[@]}" -d"${length}s" "$url" -- "$mode" >"$work/wrk.out"
-            after=$(server_ticks "$server")
+            read -r after host_after < <(server_ticks "$server")
+            host_ticks=-
+            [[ -z ${host_of[$server]:-} ]] || host_ticks=$((host_after - host_before))
             line=$(awk -v server="$server" -v case_="$name" -v run=$run -v busy="$busy" \
-                -v ticks=$((after - before)) -v hz="$hz" '
+                -v ticks=$((after - before)) -v host_ticks="$host_ticks" -v hz="$hz" '
                 function us(text) {
                     if (text ~ /us$/) return text + 0
                     if (text ~ /ms$/) return text * 1000
@@ -275,11 +277,12 @@ for ((run = 1; run <= runs; run++)); do
                 /^socket_errors / { errors = $3 + $5 + $7 + $9; timeouts = $9 }
                 END {
                     cpu = requests > 0 ? ticks / hz * 1e6 / requests : 0
-                    printf "%s\t%s\t%d\t%.0f\t%.0f\t%.0f\t%.1f\t%d\t%d\t%d\t%d\t%d\n",
-                           server, case_, run, rps, p50, p99, cpu, busy, non200, errors, requests, timeouts
+                    host = host_ticks == "-" ? "-" : sprintf("%.1f", requests > 0 ? host_ticks / hz * 1e6 / requests : 0)
+                    printf "%s\t%s\t%d\t%.0f\t%.0f\t%.0f\t%.1f\t%d\t%d\t%d\t%d\t%d\t%s\n",
+                           server, case_, run, rps, p50, p99, cpu, busy, non200, errors, requests, timeouts, host
                 }' "$work/wrk.out")
             echo "$line" >>"$raw"
-            printf '  run %d %-14s %-22s %s (load %s)\n' $run "$name" "$server" "$(cut -f4-12 <<<"$line" | tr '\t' ' ')" "$(cut -d' ' -f1 /proc/loadavg)"
+            printf '  run %d %-14s %-22s %s (load %s)\n' $run "$name" "$server" "$(cut -f4-13 <<<"$line" | tr '\t' ' ')" "$(cut -d' ' -f1 /proc/loadavg)"
         done
     done
 done

@@ -141,9 +141,18 @@ function(wsgate_add_soap_service)
 
 struct soap;
 
+// The calling convention wsgate calls service entries with.
+#ifndef WSGATE_ENTRY_CALL
+#if defined(_WIN32) && !defined(_WIN64)
+#define WSGATE_ENTRY_CALL __stdcall
+#else
+#define WSGATE_ENTRY_CALL
+#endif
+#endif
+
 /// Serves one request on soap, whose HTTP head has already been received;
 /// returns SOAP_OK or the gSOAP error that ended the request.
-int @WSGATE_NAME@_entry(struct soap *soap);
+int WSGATE_ENTRY_CALL @WSGATE_NAME@_entry(struct soap *soap);
 " @ONLY)
 
   target_sources(${arg_TARGET} PRIVATE ${generated} ${dir}/${name}_entry.cpp

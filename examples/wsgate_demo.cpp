@@ -3,31 +3,15 @@
 #include "Calculator_entry.h"
 #include "Echo_entry.h"
 #include "demo_options.h"
+#include "demo_platform.h"
 #include "wsgate/wsgate.h"
 
 #include <cerrno>
-#include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <libgen.h>
-#include <pthread.h>
 #include <string>
-#include <unistd.h>
 
 namespace {
-
-// The library reads log4cxx.properties from the working directory, and the
-// build puts it beside the executable together with the WSDL files.
-bool EnterExecutableDirectory()
-{
-    char path[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length < 0)
-        return false;
-    path[length] = '\0';
-    return chdir(dirname(path)) == 0;
-}
 
 bool AddServices(void *server)
 {
@@ -57,13 +41,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    // Blocked before the library starts any thread, so every worker inherits
-    // the mask and only sigwait below sees the stop signals.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    PrepareForStop();
 
     if (!gsoapws_init()) {
         std::fputs("wsgate-demo: the library failed to start\n", stderr);
@@ -92,9 +70,8 @@ int main(int argc, char **argv)
                 options.port);
     std::fflush(stdout);
 
-    int received = 0;
-    sigwait(&stopSignals, &received);
-    std::printf("wsgate-demo: %s, stopping\n", strsignal(received));
+    std::string stopRequest = WaitForStop();
+    std::printf("wsgate-demo: %s, stopping\n", stopRequest.c_str());
     std::fflush(stdout);
     gsoapws_stop(server);
     gsoapws_fini();

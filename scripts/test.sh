@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole suite three times: a normal build, an
 # AddressSanitizer + UndefinedBehaviorSanitizer build and a ThreadSanitizer
-# build; then a clang build runs the fuzz targets over their seed corpora
+# build (after the normal one, the Windows DLL is cross-built and tested under
+# Wine); then a clang build runs the fuzz targets over their seed corpora
 # under ASan+UBSan; last, the Debian packages are built, installed, used and
 # purged. Any failing test or sanitizer report fails the run.
 set -euo pipefail
@@ -26,6 +27,9 @@ run_suite() {
 
 # The benchmark programs are built (not run) once, as a check that they still compile.
 run_suite normal "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWSGATE_BUILD_BENCH=ON
+# The 32-bit Windows DLL, cross-built and tested under Wine, once.
+echo "=== Windows build ==="
+"$root/scripts/test-windows.sh"
 run_suite asan "" -DCMAKE_BUILD_TYPE=Debug -DWSGATE_SANITIZER=address
 run_suite tsan "" -DCMAKE_BUILD_TYPE=Debug -DWSGATE_SANITIZER=thread
 run_suite fuzz "-L fuzz" -DCMAKE_BUILD_TYPE=Debug -DWSGATE_SANITIZER=address -DWSGATE_BUILD_FUZZERS=ON \

@@ -4,8 +4,10 @@
 #ifndef ZEP_H
 #define ZEP_H
 
-#include <pthread.h>
 #include <stdint.h>
+#ifndef _WIN32
+#include <pthread.h>
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -14,9 +16,17 @@ extern "C" {
 #define ZEP_OK 0
 
 /* Held by value inside ZEP_Mutex; always re-entrant. */
+#ifdef _WIN32
+/* Room for a CRITICAL_SECTION (24 bytes on 32-bit Windows, 40 on 64-bit), so that users of
+ * this header need not include windows.h. */
+typedef struct ZEP_MUTEX {
+    void *storage[6];
+} ZEP_MUTEX;
+#else
 typedef struct ZEP_MUTEX {
     pthread_mutex_t handle;
 } ZEP_MUTEX;
+#endif
 
 /* A semaphore record is one handle-sized value the runtime fills in. */
 typedef void *ZEP_SEM;

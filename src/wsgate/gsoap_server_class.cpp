@@ -7,7 +7,6 @@
 #include "wsdl_get_handler.h"
 
 #include <stdsoap2.h>
-#include <sys/socket.h>
 
 #include <cstdint>
 #include <new>
@@ -78,9 +77,8 @@ bool gsoap_server::start(gsoap_start_server_param *param)
     m_masterSoap->send_timeout = settings.send_timeout;
     m_masterSoap->max_keep_alive = settings.max_keep_alive;
     m_masterSoap->bind_flags |= SO_REUSEADDR;
-    // A client gone before its response would otherwise raise SIGPIPE and
-    // kill the host; every connection context inherits this by copy.
-    m_masterSoap->socket_flags = MSG_NOSIGNAL;
+    // Every connection context inherits this by copy.
+    m_masterSoap->socket_flags = kSendFlags;
     if (!capture_origin_headers(m_masterSoap)) {
         LOG_FAILURE("soap_register_plugin() Failed!");
         stop();

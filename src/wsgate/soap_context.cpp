@@ -1,8 +1,6 @@
 #include "soap_context.h"
 
 #include <stdsoap2.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 void release_context(struct soap *ctx)
 {
@@ -25,15 +23,4 @@ void release_listening_context(struct soap *ctx)
     ctx->master = SOAP_INVALID_SOCKET;
     ctx->socket = SOAP_INVALID_SOCKET;
     release_context(ctx);
-}
-
-void closesocket_portable(int sock)
-{
-    shutdown_socket_portable(sock);
-    close(sock);
-}
-
-void shutdown_socket_portable(int sock)
-{
-    shutdown(sock, SHUT_RDWR);
 }

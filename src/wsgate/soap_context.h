@@ -21,13 +21,18 @@ void begin_cleared(struct soap *ctx);
 // this gSOAP would close both numbers again, possibly someone else's by then.
 void release_listening_context(struct soap *ctx);
 
-// Stands for the Windows closesocket of a listening or accepted socket. On
-// Linux close() alone does not wake a thread blocked in accept(), so the
-// socket is shut down first.
+// The socket chores that differ between systems, in soap_socket_<system>.cpp.
+
+// The Windows closesocket of a listening or accepted socket: it wakes a
+// thread blocked in accept() on it.
 void closesocket_portable(int sock);
 
 // Wakes any thread blocked on sock, which then sees the connection end, and
 // leaves the descriptor open for its owner to close.
 void shutdown_socket_portable(int sock);
+
+// Flags for every send of a context: a client gone before its response must
+// not raise SIGPIPE and kill the host where the system has that signal.
+extern const int kSendFlags;
 
 #endif

@@ -35,6 +35,12 @@ void ZEP_Mutex::Unlock()
     (void)rlt;
 }
 
+ZEP_Mutex &ZEP_Mutex::operator=(const ZEP_Mutex &other)
+{
+    _record = other._record;
+    return *this;
+}
+
 ZEP_Sema::ZEP_Sema(int initialCount) : _record(nullptr)
 {
     if (ZEP_SemCreate(&_record, initialCount) != ZEP_OK)
@@ -44,6 +50,12 @@ ZEP_Sema::ZEP_Sema(int initialCount) : _record(nullptr)
 ZEP_Sema::~ZEP_Sema()
 {
     ZEP_SemDestroy(&_record);
+}
+
+ZEP_Sema &ZEP_Sema::operator=(const ZEP_Sema &other)
+{
+    _record = other._record;
+    return *this;
 }
 
 void ZEP_Sema::Post()

@@ -97,6 +97,7 @@ TEST_F(Routing, LaterRequestWhoseServiceFailsWithoutReadingItsBodyClosesAtOnce)
 {
     ASSERT_TRUE(gsoapws_add_service(server, "/fail", FailingEntry, e2e::TestWsdlPath(), false, 0));
     ASSERT_TRUE(gsoapws_add_service(server, "/flaky", FlakyEntry, e2e::TestWsdlPath(), true, 1));
+    flakyCalls = 0;
     ASSERT_TRUE(Start());
     for (const char *path : {"/fail", "/flaky"}) {  // another service's, the same service's
         e2e::Connection connection(port);

@@ -19,7 +19,8 @@
 
 #if defined(_WIN32)
 #ifdef WSGATE_BUILDING
-#define GSOAPWS_API __declspec(dllexport)
+/* The library's .def file names the exports and their ordinals. */
+#define GSOAPWS_API
 #else
 #define GSOAPWS_API __declspec(dllimport)
 #endif

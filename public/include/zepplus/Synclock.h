@@ -13,7 +13,9 @@ public:
     ZEP_Mutex();
     ~ZEP_Mutex();
     ZEP_Mutex(const ZEP_Mutex &) = delete;
-    ZEP_Mutex &operator=(const ZEP_Mutex &) = delete;
+    // Copies the runtime record, nothing more. The system never assigns a
+    // mutex; the Windows library exports this for hosts of older builds.
+    ZEP_Mutex &operator=(const ZEP_Mutex &other);
 
     // Returns once the calling thread owns the mutex.
     void Lock();
@@ -30,7 +32,8 @@ public:
     explicit ZEP_Sema(int initialCount);
     ~ZEP_Sema();
     ZEP_Sema(const ZEP_Sema &) = delete;
-    ZEP_Sema &operator=(const ZEP_Sema &) = delete;
+    // Copies the runtime record, as ZEP_Mutex's does.
+    ZEP_Sema &operator=(const ZEP_Sema &other);
 
     // False when the runtime could not make the semaphore: Wait would then
     // return at once instead of blocking.
