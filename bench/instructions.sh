@@ -4,19 +4,24 @@
 # call made on a connection of its own ("Connection: close"): every thread of
 # the process, the kernel not included. Each case runs the server twice, with
 # SHORT and LONG calls, and divides the difference, so start-up and shut-down
-# cancel out. The figures hardly vary from run to run, which makes a change of
-# a few instructions per request visible where wall-clock benchmarks see noise.
+# cancel out. Each count is the median of RUNS runs: the threads' waiting
+# (which the scheduler decides) moves a run's total by up to a few hundred
+# thousand instructions, about 5,000 per call, where the median of 3 moves
+# by a few hundred; still far steadier than any wall-clock benchmark.
 #
-#   bench/instructions.sh [--build DIR]
+#   bench/instructions.sh [--build DIR] [--runs N]
 #     --build   an existing build tree with wsgate-demo and gsoap_pool_server
 #               (default: build them, Release, in build/bench)
+#     --runs    runs per count, the median kept (default 3)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=
+runs=3
 while (($#)); do
     case $1 in
         --build) build=$(cd "$2" && pwd); shift ;;
+        --runs) runs=$2; shift ;;
         -h|--help) sed -n '2,/^[^#]/{/^#/s/^# \{0,1\}//p}' "$0"; exit 0 ;;
         *) echo "instructions.sh: unknown argument $1" >&2; exit 2 ;;
     esac
@@ -83,10 +88,19 @@ instructions() {
     awk '/^(summary|totals):/ { print $2; exit }' "$work/callgrind.out"
 }
 
+# median SERVER MODE COUNT PATHS BODIES: the median of runs counts.
+median() {
+    local i counts=()
+    for ((i = 0; i < runs; i++)); do
+        counts+=("$(instructions "$@")") || return 1
+    done
+    printf '%s\n' "${counts[@]}" | sort -n | sed -n "$(((runs + 1) / 2))p"
+}
+
 # per_call SERVER MODE PATHS BODIES: instructions per call, or "failed".
 per_call() {
     local short long
-    if short=$(instructions "$1" "$2" $SHORT "$3" "$4") && long=$(instructions "$1" "$2" $LONG "$3" "$4"); then
+    if short=$(median "$1" "$2" $SHORT "$3" "$4") && long=$(median "$1" "$2" $LONG "$3" "$4"); then
         echo $(((long - short) / (LONG - SHORT)))
     else
         echo failed

@@ -152,6 +152,7 @@ void gsoap_server::stop()
     m_serviceMap.StopAllThreadPools();
     m_threadPool.Drain();
     m_threadPool.Destroy();
+    m_contexts.clear();
 
     // No routine is left that could use the contexts.
     if (m_masterSoap) {
@@ -180,7 +181,9 @@ void gsoap_server::unregister_service(const char *uri)
 
 int gsoap_server::dispatch_request(struct soap *ctx)
 {
-    soap_begin(ctx);
+    // A new connection's context holds no request yet: a fresh copy, or a
+    // kept one that soap_end has cleared.
+    begin_cleared(ctx);
     waiting_sockets::wait head(m_waiting, ctx->socket);
     // A GET is answered inside this step by wsdl_get_handler and always
     // reports non-zero, so it never reaches the lookup.
@@ -220,4 +223,14 @@ int gsoap_server::hand_over(struct soap *ctx, const keep_alive_count &count)
         return -1;
     }
     return 0;
+}
+
+struct soap *gsoap_server::new_connection_context()
+{
+    return m_contexts.take(m_templateSoap);
+}
+
+void gsoap_server::end_connection(struct soap *ctx)
+{
+    m_contexts.give_back(ctx, m_templateSoap);
 }

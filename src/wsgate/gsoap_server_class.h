@@ -9,6 +9,7 @@
 #define WSGATE_GSOAP_SERVER_CLASS_H
 
 #include "ServiceMap.h"
+#include "context_free_list.h"
 #include "waiting_sockets.h"
 #include "wsgate/wsgate.h"
 #include "zepplus/ThreadPool.h"
@@ -56,6 +57,12 @@ public:
     // dispatch on the connection pool. 0: the pool owns ctx. -1: the caller
     // still does.
     int hand_over(struct soap *ctx, const keep_alive_count &count);
+    // Any worker, while started or being stopped. A context for a new
+    // connection, as a copy of the template; null on failure.
+    struct soap *new_connection_context();
+    // Any worker, while started or being stopped. Ends ctx's connection and
+    // releases ctx or keeps it for a later connection.
+    void end_connection(struct soap *ctx);
 
 private:
     friend class accept_routine;
@@ -82,6 +89,7 @@ private:
     waiting_sockets m_waiting;  // connections between requests
     // gSOAP's response head writer; written by start only.
     int (*m_gsoapResponse)(struct soap *ctx, int status, ULONG64 count);
+    context_free_list m_contexts;  // emptied by stop, once no routine is left
 };
 
 #endif

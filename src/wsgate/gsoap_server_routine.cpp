@@ -101,20 +101,20 @@ void response_routine::Run()
         LOG_FAILURE("Run Failed! m_sock is Invalid");
         return;
     }
-    struct soap *ctx = soap_copy(m_server->m_templateSoap);
+    struct soap *ctx = m_server->new_connection_context();
     if (!ctx) {
         LOG_FAILURE("Run Failed! m_sock is Invalid");
         return;  // Cleanup closes the connection
     }
     if (!m_server->m_started) {
-        release_context(ctx);
+        m_server->end_connection(ctx);
         return;  // Cleanup closes the connection
     }
     ctx->socket = m_sock;
     m_sock = -1;
     prepare_keep_alive(ctx);
     if (m_server->dispatch_request(ctx) != 0)
-        release_context(ctx);
+        m_server->end_connection(ctx);
 }
 
 void response_routine::Cleanup()
@@ -151,13 +151,19 @@ void serve_routine::Run()
             return;
     }
 
+    // Whether soap_end has released the last request's data: the first one
+    // and one answered inside the receive step have had no soap_end.
+    bool ended = !m_count.firstRequest;
     do {
         // Once gSOAP has closed the connection itself it would read the
         // process's stdin and write faults to its stdout: the connection is
         // over, and there is no point in resetting the context for it.
         if (!soap_valid_socket(m_soap->socket))
             return;
-        soap_begin(m_soap);
+        if (ended)
+            begin_cleared(m_soap);
+        else
+            soap_begin(m_soap);
         if (m_soap->max_keep_alive > 0 && --m_count.countdown == 0)
             m_soap->keep_alive = 0;  // the request about to be read is the last
         waiting_sockets::wait head(m_server->m_waiting, m_soap->socket);
@@ -173,6 +179,7 @@ void serve_routine::Run()
                 return;
             }
             soap_closesock(m_soap);  // answered inside the receive step (a WSDL GET)
+            ended = false;
         } else if (std::strcmp(m_soap->path, m_path) != 0 || m_service->IsRetired()) {
             // Another path, or this service's registration is gone:
             // dispatched by the connection pool as a first request is, its
@@ -183,6 +190,8 @@ void serve_routine::Run()
             return;
         } else if (!serve_later_request(m_soap, m_serviceEntry)) {
             return;
+        } else {
+            ended = true;
         }
     } while (m_soap->keep_alive);
 }
@@ -190,7 +199,7 @@ void serve_routine::Run()
 void serve_routine::Cleanup()
 {
     if (m_soap) {
-        release_context(m_soap);
+        m_server->end_connection(m_soap);
         m_soap = nullptr;
     }
     m_serviceEntry = nullptr;
@@ -207,7 +216,7 @@ void handover_routine::Run()
 void handover_routine::Cleanup()
 {
     if (m_soap) {
-        release_context(m_soap);
+        m_server->end_connection(m_soap);
         m_soap = nullptr;
     }
     m_server = nullptr;

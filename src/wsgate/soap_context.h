@@ -8,6 +8,14 @@ struct soap;
 // is released. A connection context's socket is closed by gSOAP on the way.
 void release_context(struct soap *ctx);
 
+// Readies a context that holds no request's data (soap_end has just cleared
+// it, or it is a fresh copy) for soap_begin_recv, in place of soap_begin:
+// soap_begin would clear the temporary data again (the bulk of a kept-alive
+// request's cost), and everything else it resets but two fields
+// soap_begin_recv resets itself (error, modes, buffers unless kept alive,
+// parser state).
+void begin_cleared(struct soap *ctx);
+
 // For the master and the template only: forget the listening descriptor
 // (closed by the server itself) and any accepted one, then release. Without
 // this gSOAP would close both numbers again, possibly someone else's by then.
