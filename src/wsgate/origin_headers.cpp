@@ -36,6 +36,11 @@ int parse_head(struct soap *ctx)
 // header absent: the next source is used, as for any value not kept.
 int parse_header(struct soap *ctx, const char *key, const char *value)
 {
+    // Most lines of a request head are none of the four: they go on to
+    // gSOAP after one look at their first letter.
+    const char first = static_cast<char>(key[0] | 0x20);
+    if (first != 'f' && first != 'x' && first != 'h')
+        return capture_of(ctx)->parse_header(ctx, key, value);
     origin_capture *capture = capture_of(ctx);
     // Header names compare as gSOAP compares them (case-insensitively).
     const char **slot = !soap_tag_cmp(key, "Forwarded")           ? &capture->origin.forwarded
