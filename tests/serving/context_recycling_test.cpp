@@ -2,8 +2,7 @@
 // the later one nothing of the earlier: what a service finds in it is what it
 // finds in a context copied afresh, whatever the last connection's service
 // and client did with it.
-#include "e2e.h"
-#include "wsgate/wsgate.h"
+#include "server_test.h"
 
 #include <stdsoap2.h>
 
@@ -77,20 +76,17 @@ int MessyEntry(struct soap *ctx)
     return result;
 }
 
-class ContextRecycling : public ::testing::Test {
+class ContextRecycling : public e2e::ServerTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(gsoapws_init());
-        void *server = gsoapws_create("127.0.0.1", port);
+        ServerTest::SetUp();
         ASSERT_TRUE(gsoapws_add_service(server, "/a", MessyEntry<0>, e2e::TestWsdlPath(), false, 0));
         ASSERT_TRUE(gsoapws_add_service(server, "/b", MessyEntry<1>, e2e::TestWsdlPath(), true, 1));
-        gsoap_start_server_param param{100, 10, 10, 2, 100};
-        ASSERT_TRUE(gsoapws_start(server, &param));
+        ASSERT_TRUE(Start(10, 2));
         std::lock_guard<std::mutex> lock(seenMutex);
         seen.clear();
     }
-    void TearDown() override { e2e::Fini(); }
 
     // One request on a connection of its own, kept alive until the client
     // closes it, as a proxy's would be.
@@ -100,8 +96,6 @@ protected:
         ASSERT_TRUE(connection.Post(path, e2e::AddBody(2, 3), header)) << path;
         ASSERT_EQ(e2e::Element(connection.ReadResponse(), "sum"), "5") << path;
     }
-
-    const int port = e2e::FreePort();
 };
 
 TEST_F(ContextRecycling, AKeptContextShowsANewConnectionWhatAFreshCopyShowsIt)

@@ -1,8 +1,7 @@
 // Nothing of one request on a kept-alive connection reaches the next: each
 // later request starts from the state the connection's first one started
 // from, whatever the one before left in the context.
-#include "e2e.h"
-#include "wsgate/wsgate.h"
+#include "server_test.h"
 
 #include <stdsoap2.h>
 
@@ -49,23 +48,17 @@ int RecordingEntry(struct soap *ctx)
     return result;
 }
 
-class RequestIsolation : public ::testing::Test {
+class RequestIsolation : public e2e::ServerTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(gsoapws_init());
-        void *server = gsoapws_create("127.0.0.1", port);
-        ASSERT_TRUE(gsoapws_add_service(server, "/test", e2e::TestEntry, e2e::TestWsdlPath(), false, 0));
+        ServerTest::SetUp();
         ASSERT_TRUE(gsoapws_add_service(server, "/rec", RecordingEntry, e2e::TestWsdlPath(), false, 0));
         ASSERT_TRUE(gsoapws_add_service(server, "/own", RecordingEntry, e2e::TestWsdlPath(), true, 1));
-        gsoap_start_server_param param{100, 10, 10, 2, 0};
-        ASSERT_TRUE(gsoapws_start(server, &param));
+        ASSERT_TRUE(Start(10, 2, 0));
         std::lock_guard<std::mutex> lock(seenMutex);
         seen.clear();
     }
-    void TearDown() override { e2e::Fini(); }
-
-    const int port = e2e::FreePort();
 };
 
 // Both ways a later request is served: by the routine that holds the
