@@ -44,9 +44,9 @@ protected:
     }
     void TearDown() override { e2e::Stop(_server); e2e::Fini(); std::filesystem::remove(_wsdl); }
     // The document sent for a GET of /Svc?wsdl with these header lines, on a connection of its own.
-    std::string Fetch(const std::string &headers, const char *version = "HTTP/1.1")
+    std::string Fetch(const std::string &headers, const char *version = "HTTP/1.1", bool ipv6 = false)
     {
-        e2e::Connection connection(_port);
+        e2e::Connection connection(_port, ipv6);
         EXPECT_TRUE(connection.Send(std::string("GET /Svc?wsdl ") + version + "\r\n" + headers + "\r\n"));
         const std::string response = connection.ReadUntilClosed();
         const size_t headEnd = response.find("\r\n\r\n");
@@ -76,11 +76,8 @@ TEST_F(WsdlAddress, Ipv6ServerReachedWithoutHostPublishesItsLiteralInBrackets)
     ASSERT_TRUE(gsoapws_add_service(server, "/Svc", e2e::TestEntry, _wsdl.c_str(), false, 0));
     if (!gsoapws_start(server, nullptr))
         GTEST_SKIP() << "no IPv6 loopback here";
-    e2e::Connection connection(_port, true);
-    ASSERT_TRUE(connection.Send("GET /Svc?wsdl HTTP/1.0\r\n\r\n"));
-    const std::string response = connection.ReadUntilClosed();
     EXPECT_EQ(Published("http://[0:0:0:0:0:0:0:1]:" + std::to_string(_port) + "/Svc"),
-              response.substr(response.find("\r\n\r\n") + 4));
+              Fetch("", "HTTP/1.0", true));
     e2e::Stop(server);
 }
 
