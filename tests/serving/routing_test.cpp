@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <stdsoap2.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -18,11 +17,7 @@ namespace {
 using namespace std::chrono_literals;
 
 std::atomic<int> testingCalls{0}, flakyCalls{0};
-int TestingEntry(struct soap *ctx)
-{
-    ++testingCalls;
-    return e2e::TestEntry(ctx);
-}
+int TestingEntry(struct soap *ctx) { return ++testingCalls, e2e::TestEntry(ctx); }
 int FlakyEntry(struct soap *ctx) { return ++flakyCalls > 1 ? -1 : e2e::TestEntry(ctx); }  // fails from its second call
 int FailingEntry(struct soap *) { return -1; }  // reads nothing
 
