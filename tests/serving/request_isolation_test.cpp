@@ -22,11 +22,7 @@ struct Seen {
     int error;
     bool header, fault;
 
-    bool operator==(const Seen &other) const
-    {
-        return std::tie(styleSet, style, encoding, error, header, fault) ==
-               std::tie(other.styleSet, other.style, other.encoding, other.error, other.header, other.fault);
-    }
+    auto Fields() const { return std::tie(styleSet, style, encoding, error, header, fault); }
 };
 
 std::mutex seenMutex;
@@ -75,7 +71,7 @@ TEST_F(RequestIsolation, LaterRequestsFindTheContextAsTheFirstFoundIt)
     ASSERT_EQ(seen.size(), 6u);
     EXPECT_TRUE(seen[0].styleSet && seen[0].encoding == 0 && !seen[0].header && !seen[0].fault);
     for (size_t request = 1; request < seen.size(); ++request)
-        EXPECT_TRUE(seen[request] == seen[0]) << "request " << request + 1 << " of the connection";
+        EXPECT_TRUE(seen[request].Fields() == seen[0].Fields()) << "request " << request + 1 << " of the connection";
 }
 
 }  // namespace
