@@ -33,7 +33,6 @@ struct Seen {
         return std::tie(user, namespaces, userid, passwd, httpContent, extraHeader, header, fault, fserveloop,
                         recvTimeout, socketFlags, omode);
     }
-    bool operator==(const Seen &other) const { return Fields() == other.Fields(); }
 };
 
 std::string Text(const char *text) { return text ? text : "(null)"; }
@@ -118,7 +117,7 @@ TEST_F(ContextRecycling, AKeptContextShowsANewConnectionWhatAFreshCopyShowsIt)
         Seen expected = fresh;
         if (call == authenticated)
             std::tie(expected.userid, expected.passwd) = std::tie(seen[call].userid, seen[call].passwd);
-        EXPECT_TRUE(seen[call] == expected) << "connection " << call + 1 << " (" << paths[call] << ")";
+        EXPECT_TRUE(seen[call].Fields() == expected.Fields()) << "connection " << call + 1 << " (" << paths[call] << ")";
     }
 }
 
