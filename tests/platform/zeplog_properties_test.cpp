@@ -5,9 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-using zeplog::Log4cplusConversionPattern;
-using zeplog::Log4cplusProperties;
-using zeplog::StrftimeFormat;
+using namespace zeplog;
 
 TEST(ZeplogProperties, OptionsOfAppendersKeepTheirNamesAndValues)
 {
