@@ -95,14 +95,11 @@ TEST_F(Serving, AnEntryFailingItsFirstCallClosesTheConnectionAndLogsOnce)
 
 // The limit counts every request of a connection, whichever service each goes to; a start without
 // parameters sets the default. That 0 lifts it, keepalive_memory_test shows over 300 requests.
-class KeepAlive : public Serving, public ::testing::WithParamInterface<int> {
-protected:
-    static const int kDefault = 100;
-};
+class KeepAlive : public Serving, public ::testing::WithParamInterface<int> {};
 
 TEST_P(KeepAlive, LimitCountsEveryRequestOfAConnectionWhereverItGoes)
 {
-    const int limit = GetParam();
+    const int limit = GetParam(), kDefault = 100;
     ASSERT_TRUE(gsoapws_add_service(server, "/own", e2e::TestEntry, e2e::TestWsdlPath(), true, 1));
     ASSERT_TRUE(limit == kDefault ? gsoapws_start(server, nullptr) : Start(kConnectionWorkers, limit));
     const std::string own = ThreadId("/own");  // its pool's one worker
