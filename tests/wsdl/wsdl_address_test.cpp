@@ -45,9 +45,7 @@ protected:
     {
         e2e::Connection connection(port, ipv6);
         EXPECT_TRUE(connection.Send(std::string("GET /Svc?wsdl ") + version + "\r\n" + headers + "\r\n"));
-        const std::string response = connection.ReadUntilClosed();
-        const size_t headEnd = response.find("\r\n\r\n");
-        return headEnd == std::string::npos ? "" : response.substr(headEnd + 4);
+        return e2e::Body(connection.ReadUntilClosed());
     }
     static std::string Published(const std::string &address)
     {
@@ -104,8 +102,7 @@ TEST_F(WsdlAddress, HeadersOfAnEarlierRequestOnTheConnectionAreForgotten)
     ASSERT_TRUE(connection.Post("/Svc", e2e::AddBody(1, 2), "X-Forwarded-Host: earlier.example\r\n"));
     EXPECT_EQ("3", e2e::Element(connection.ReadResponse(), "sum"));
     ASSERT_TRUE(connection.Send("GET /Svc?wsdl HTTP/1.1\r\nHost: later.example\r\n\r\n"));
-    const std::string response = connection.ReadUntilClosed();
-    EXPECT_EQ(Published("http://later.example/Svc"), response.substr(response.find("\r\n\r\n") + 4));
+    EXPECT_EQ(Published("http://later.example/Svc"), e2e::Body(connection.ReadUntilClosed()));
 }
 
 TEST_F(WsdlAddress, NoLocalAddressToPublishGetsNoResponse)

@@ -8,12 +8,6 @@
 
 namespace {
 
-std::string Body(const std::string &response)
-{
-    const size_t headEnd = response.find("\r\n\r\n");
-    return headEnd == std::string::npos ? "" : response.substr(headEnd + 4);
-}
-
 class WsdlPublishing : public e2e::ServerTest {
 protected:
     void SetUp() override
@@ -53,10 +47,10 @@ TEST_F(WsdlPublishing, FirstRequestGetsTheFileAsItIsNowPointingAtThisServerOrNoR
     EXPECT_EQ(0u, response.rfind("HTTP/1.1 200 OK\r\n", 0)) << response;
     EXPECT_EQ("text/xml", e2e::Header(response, "Content-Type"));
     EXPECT_EQ("close", e2e::Header(response, "Connection"));
-    EXPECT_EQ(Published("/test"), Body(response));
-    EXPECT_EQ(Published("/TeSt"), Body(Fetch("/TeSt?wsdl")));
+    EXPECT_EQ(Published("/test"), e2e::Body(response));
+    EXPECT_EQ(Published("/TeSt"), e2e::Body(Fetch("/TeSt?wsdl")));
     Write("test", "<d/>");
-    EXPECT_EQ("<d />\n", Body(Fetch("/test?wsdl")));
+    EXPECT_EQ("<d />\n", e2e::Body(Fetch("/test?wsdl")));
 
     // Which queries ask for the WSDL is table-tested in wsdl_document_test; here the wiring and the files.
     for (const char *request : {"/test?WSDL", "/test", "/nowhere?wsdl", "/missing?wsdl", "/sub?wsdl", "/bad?wsdl",
@@ -79,7 +73,7 @@ TEST_F(WsdlPublishing, LaterRequestOnAKeptAliveConnection)
         const std::string response = connection.ReadUntilClosed();
         EXPECT_EQ(0u, response.rfind(c.status, 0)) << c.request;
         EXPECT_EQ("close", e2e::Header(response, "Connection")) << c.request;
-        EXPECT_TRUE(c.body.empty() || c.body == Body(response)) << c.request;
+        EXPECT_TRUE(c.body.empty() || c.body == e2e::Body(response)) << c.request;
         EXPECT_TRUE(connection.ClosedByPeer()) << c.request;
     }
 }

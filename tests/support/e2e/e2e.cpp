@@ -135,6 +135,12 @@ std::string Header(const std::string &response, const std::string &name)
     return response.substr(start, response.find("\r\n", start) - start);
 }
 
+std::string Body(const std::string &response)
+{
+    const size_t headEnd = response.find("\r\n\r\n");
+    return headEnd == std::string::npos ? "" : response.substr(headEnd + 4);
+}
+
 std::string Element(const std::string &response, const std::string &tag)
 {
     const size_t start = response.find("<" + tag + ">"), end = response.find("</" + tag + ">");

@@ -80,6 +80,7 @@ private:
 
 std::string Header(const std::string &response, const std::string &name);  // value in the head, "" when absent
 std::string Element(const std::string &response, const std::string &tag);  // text of <tag>, "" when absent
+std::string Body(const std::string &response);  // what follows the head, "" without a whole head
 
 }  // namespace e2e
 
