@@ -92,8 +92,7 @@ protected:
     void Call(const char *path, const char *header = "")
     {
         e2e::Connection connection(port);
-        ASSERT_TRUE(connection.Post(path, e2e::AddBody(2, 3), header)) << path;
-        ASSERT_EQ(e2e::Element(connection.ReadResponse(), "sum"), "5") << path;
+        ASSERT_EQ(connection.Sum(path, 2, 3, header), "5") << path;
     }
 };
 

@@ -44,9 +44,7 @@ protected:
     std::string Answer(e2e::Connection &connection, const char *path)
     {
         const int testing = testingCalls;
-        if (!connection.Post(path, e2e::AddBody(2, 3)))
-            return "not sent";
-        const std::string sum = e2e::Element(connection.ReadResponse(), "sum");
+        const std::string sum = connection.Sum(path, 2, 3);
         if (sum.empty())
             return connection.ClosedByPeer(0ms) ? "closed" : "neither answered nor closed";
         return testingCalls > testing ? sum + " by /testing" : sum;

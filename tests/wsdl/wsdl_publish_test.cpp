@@ -67,8 +67,7 @@ TEST_F(WsdlPublishing, LaterRequestOnAKeptAliveConnection)
         {"/missing?wsdl", "HTTP/1.1 404 Not Found\r\n", ""}};
     for (const auto &c : cases) {
         e2e::Connection connection(port);
-        EXPECT_TRUE(connection.Post("/test", e2e::AddBody(2, 40)));
-        EXPECT_EQ("42", e2e::Element(connection.ReadResponse(), "sum"));
+        EXPECT_EQ("42", connection.Sum("/test", 2, 40));
         ASSERT_TRUE(connection.Get(c.request));
         const std::string response = connection.ReadUntilClosed();
         EXPECT_EQ(0u, response.rfind(c.status, 0)) << c.request;

@@ -88,6 +88,11 @@ bool Connection::Get(const std::string &pathAndQuery)
     return Send("GET " + pathAndQuery + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(_port) + "\r\n\r\n");
 }
 
+std::string Connection::Sum(const std::string &path, int a, int b, const std::string &extraHeaders)
+{
+    return Post(path, AddBody(a, b), extraHeaders) ? Element(ReadResponse(), "sum") : "";
+}
+
 std::string Connection::ReadResponse()
 {
     char buffer[65536];
