@@ -116,7 +116,7 @@ TEST_F(ContextRecycling, AKeptContextShowsANewConnectionWhatAFreshCopyShowsIt)
         Seen expected = fresh;
         if (call == authenticated)
             std::tie(expected.userid, expected.passwd) = std::tie(seen[call].userid, seen[call].passwd);
-        EXPECT_TRUE(seen[call].Fields() == expected.Fields()) << "connection " << call + 1 << " (" << paths[call] << ")";
+        EXPECT_TRUE(seen[call].Fields() == expected.Fields()) << "connection " << call + 1 << ": " << paths[call];
     }
 }
 
