@@ -20,8 +20,7 @@ using namespace std::chrono_literals;
 std::string Add(int port, int a, const char *path = "/test")
 {
     e2e::Connection client(port);
-    client.Post(path, e2e::AddBody(a, 0));
-    const std::string sum = e2e::Element(client.ReadResponse(), "sum");
+    const std::string sum = client.Sum(path, a, 0);
     return sum.empty() && client.ClosedByPeer(0ms) ? "closed" : sum;
 }
 

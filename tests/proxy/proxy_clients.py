@@ -100,25 +100,17 @@ async def burst():
 
 
 async def zeep():
-    """The interop zeep client over https through the proxy (with_demo.sh checks its cases); the proxy saw its calls."""
+    """The interop zeep client over https through the proxy (with_demo.sh checks its cases); that the WSDL sends
+    its calls to the proxy is forged_headers' point."""
     subprocess.run([sys.executable, os.path.join(os.path.dirname(__file__), "../interop/zeep_client.py")], check=True,
                    env=dict(os.environ, DEMO_URL=os.environ["PROXY_URL"], REQUESTS_CA_BUNDLE=os.environ["PROXY_CA"]))
-    deadline = time.monotonic() + 5  # the proxy logs a call once it is answered
-    while True:
-        with open(os.environ["PROXY_LOG"]) as log:
-            text = log.read()
-        if text.count('"POST /calc HTTP/1.1"') >= 5 and '"POST /echo HTTP/1.1"' in text:
-            break
-        assert time.monotonic() < deadline, text
-        time.sleep(0.1)
 
 
 def get_wsdl(variable, path, headers=None):
     """The body of a GET of path?wsdl at the address of a URL in the environment."""
     request = urllib.request.Request(f"{os.environ[variable]}/{path}?wsdl", headers=headers or {})
     context = ssl.create_default_context(cafile=os.environ["PROXY_CA"])  # for https only
-    with urllib.request.urlopen(request, timeout=30, context=context) as response:
-        assert response.status == 200, response.status
+    with urllib.request.urlopen(request, timeout=30, context=context) as response:  # raises unless 2xx
         return response.read().decode()
 
 

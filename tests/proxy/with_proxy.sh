@@ -4,7 +4,6 @@
 # loopback ports, TLS with a throwaway CA, and runs the client with
 #   PROXY_URL   https://localhost:<port>   (PROXY_CA: the CA that signed it)
 #   PROXY_PLAIN http://127.0.0.1:<port>    (the same proxy without TLS)
-#   PROXY_LOG   the proxy's log
 #   PROXY_METRICS http://127.0.0.1:<port>/metrics (its Prometheus exporter)
 # beside with_demo.sh's DEMO_URL (the host, bypassing the proxy) and DEMO_PID.
 set -euo pipefail
@@ -23,6 +22,6 @@ print(*(s.getsockname()[1] for s in socks))')
 haproxy -f haproxy.cfg > haproxy.log 2>&1 & proxy=$!
 trap 'kill $proxy 2>/dev/null || true' EXIT
 export PROXY_URL=https://localhost:$tls PROXY_PLAIN=http://127.0.0.1:$plain
-export PROXY_CA=$PWD/tls/ca.pem PROXY_LOG=$PWD/haproxy.log PROXY_METRICS=http://127.0.0.1:$metrics/metrics
+export PROXY_CA=$PWD/tls/ca.pem PROXY_METRICS=http://127.0.0.1:$metrics/metrics
 for _ in $(seq 100); do curl -sf -o /dev/null --cacert "$PROXY_CA" "$PROXY_URL/echo?wsdl" && break; sleep 0.1; done
 "$@" || { tail -20 haproxy.log; exit 1; }

@@ -18,11 +18,6 @@ using namespace std::chrono_literals;
 class GracefulStop : public e2e::ServerTest {
 protected:
     bool Start(int threads = 10) { return ServerTest::Start(30, threads); }
-    // A kept-alive connection, answered once and now waiting for its next request.
-    bool Idle(e2e::Connection &connection)
-    {
-        return connection.Post("/test", e2e::AddBody(1, 2)) && e2e::Element(connection.ReadResponse(), "sum") == "3";
-    }
 };
 
 TEST_F(GracefulStop, ClosesIdleSilentAndSlowConnectionsAtOnceAndAnswersTheCallInProgressWithClose)
@@ -33,8 +28,8 @@ TEST_F(GracefulStop, ClosesIdleSilentAndSlowConnectionsAtOnceAndAnswersTheCallIn
     ASSERT_TRUE(busy.Post("/test", e2e::BlockBody(7)));
     ASSERT_TRUE(e2e::WaitFor([] { return e2e::BlockedCalls() == 1; }));
     std::deque<e2e::Connection> others;  // 9 idle, 5 silent, one halfway through its head
-    for (int i = 0; i < 9; ++i)
-        ASSERT_TRUE(Idle(others.emplace_back(port))) << i;
+    for (int i = 0; i < 9; ++i)  // kept alive, answered once and now waiting for a next request
+        ASSERT_EQ(others.emplace_back(port).Sum("/test", 1, 2), "3") << i;
     for (int i = 0; i < 5; ++i)
         ASSERT_TRUE(others.emplace_back(port).IsOpen()) << i;
     ASSERT_TRUE(others.emplace_back(port).Send("POST /test HTTP/1.1\r\nHost: 127."));
@@ -43,10 +38,8 @@ TEST_F(GracefulStop, ClosesIdleSilentAndSlowConnectionsAtOnceAndAnswersTheCallIn
     std::thread stopping([this] { e2e::Stop(server, 4s); });  // the receive time-out is 30 s
     for (size_t i = 0; i < others.size(); ++i)
         EXPECT_TRUE(others[i].ClosedByPeer(4s)) << i;
-    EXPECT_EQ(e2e::BlockedCalls(), 1);
     e2e::ReleaseBlockCalls();
     const std::string answer = busy.ReadResponse();
-    EXPECT_EQ(answer.substr(0, answer.find("\r\n")), "HTTP/1.1 200 OK");
     EXPECT_EQ(e2e::Header(answer, "Connection"), "close");
     EXPECT_EQ(e2e::Element(answer, "result"), "7");
     EXPECT_TRUE(busy.ClosedByPeer(4s));

@@ -1,8 +1,7 @@
 // Nothing of one request on a kept-alive connection reaches the next: each
 // later request starts from the state the connection's first one started
 // from, whatever the one before left in the context.
-#include "e2e.h"
-#include "wsgate/wsgate.h"
+#include "server_test.h"
 
 #include <stdsoap2.h>
 
@@ -23,11 +22,7 @@ struct Seen {
     int error;
     bool header, fault;
 
-    bool operator==(const Seen &other) const
-    {
-        return std::tie(styleSet, style, encoding, error, header, fault) ==
-               std::tie(other.styleSet, other.style, other.encoding, other.error, other.header, other.fault);
-    }
+    auto Fields() const { return std::tie(styleSet, style, encoding, error, header, fault); }
 };
 
 std::mutex seenMutex;
@@ -49,23 +44,17 @@ int RecordingEntry(struct soap *ctx)
     return result;
 }
 
-class RequestIsolation : public ::testing::Test {
+class RequestIsolation : public e2e::ServerTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(gsoapws_init());
-        void *server = gsoapws_create("127.0.0.1", port);
-        ASSERT_TRUE(gsoapws_add_service(server, "/test", e2e::TestEntry, e2e::TestWsdlPath(), false, 0));
+        ServerTest::SetUp();
         ASSERT_TRUE(gsoapws_add_service(server, "/rec", RecordingEntry, e2e::TestWsdlPath(), false, 0));
         ASSERT_TRUE(gsoapws_add_service(server, "/own", RecordingEntry, e2e::TestWsdlPath(), true, 1));
-        gsoap_start_server_param param{100, 10, 10, 2, 0};
-        ASSERT_TRUE(gsoapws_start(server, &param));
+        ASSERT_TRUE(Start(10, 2, 0));
         std::lock_guard<std::mutex> lock(seenMutex);
         seen.clear();
     }
-    void TearDown() override { e2e::Fini(); }
-
-    const int port = e2e::FreePort();
 };
 
 // Both ways a later request is served: by the routine that holds the
@@ -74,15 +63,13 @@ TEST_F(RequestIsolation, LaterRequestsFindTheContextAsTheFirstFoundIt)
 {
     e2e::Connection connection(port);
     const char *const paths[] = {"/rec", "/rec", "/rec", "/own", "/own", "/rec"};
-    for (const char *path : paths) {
-        ASSERT_TRUE(connection.Post(path, e2e::AddBody(2, 3))) << path;
-        ASSERT_EQ(e2e::Element(connection.ReadResponse(), "sum"), "5") << path;
-    }
+    for (const char *path : paths)
+        ASSERT_EQ(connection.Sum(path, 2, 3), "5") << path;
     std::lock_guard<std::mutex> lock(seenMutex);
     ASSERT_EQ(seen.size(), 6u);
     EXPECT_TRUE(seen[0].styleSet && seen[0].encoding == 0 && !seen[0].header && !seen[0].fault);
     for (size_t request = 1; request < seen.size(); ++request)
-        EXPECT_TRUE(seen[request] == seen[0]) << "request " << request + 1 << " of the connection";
+        EXPECT_TRUE(seen[request].Fields() == seen[0].Fields()) << "request " << request + 1 << " of the connection";
 }
 
 }  // namespace

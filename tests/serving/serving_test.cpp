@@ -95,14 +95,11 @@ TEST_F(Serving, AnEntryFailingItsFirstCallClosesTheConnectionAndLogsOnce)
 
 // The limit counts every request of a connection, whichever service each goes to; a start without
 // parameters sets the default. That 0 lifts it, keepalive_memory_test shows over 300 requests.
-class KeepAlive : public Serving, public ::testing::WithParamInterface<int> {
-protected:
-    static const int kDefault = 100;
-};
+class KeepAlive : public Serving, public ::testing::WithParamInterface<int> {};
 
 TEST_P(KeepAlive, LimitCountsEveryRequestOfAConnectionWhereverItGoes)
 {
-    const int limit = GetParam();
+    const int limit = GetParam(), kDefault = 100;
     ASSERT_TRUE(gsoapws_add_service(server, "/own", e2e::TestEntry, e2e::TestWsdlPath(), true, 1));
     ASSERT_TRUE(limit == kDefault ? gsoapws_start(server, nullptr) : Start(kConnectionWorkers, limit));
     const std::string own = ThreadId("/own");  // its pool's one worker
@@ -133,14 +130,10 @@ protected:
         gsoap_start_server_param longReceive{100, 5, 60, kConnectionWorkers, 100};
         ASSERT_TRUE(gsoapws_start(server, &longReceive));
         connection = std::make_unique<e2e::Connection>(port);
-        ASSERT_EQ(Sum("/own"), "5");
+        ASSERT_EQ(connection->Sum("/own", 2, 3), "5");
         rec::Reset();
     }
     void TearDown() override { connection.reset(), Serving::TearDown(); }  // a stop would wait for it
-    std::string Sum(const char *path)
-    {
-        return connection->Post(path, e2e::AddBody(2, 3)) ? e2e::Element(connection->ReadResponse(), "sum") : "";
-    }
     std::unique_ptr<e2e::Connection> connection;
 };
 
@@ -150,10 +143,10 @@ TEST_F(IdleOnOwnPool, ReplacingItsServiceCompletesOnceTheConnectionTurnsAway)
         return gsoapws_add_service(server, "/own", ReplacementEntry, e2e::TestWsdlPath(), true, 1);
     });
     ASSERT_TRUE(e2e::WaitFor([] { return rec::Count(1, "Add a Service for uri = /own") == 1; }));
-    EXPECT_EQ(Sum("/test"), "5");
+    EXPECT_EQ(connection->Sum("/test", 2, 3), "5");
     ASSERT_EQ(replacing.wait_for(10s), std::future_status::ready);
     EXPECT_TRUE(replacing.get());
-    EXPECT_EQ(Sum("/own"), "5");
+    EXPECT_EQ(connection->Sum("/own", 2, 3), "5");
     EXPECT_EQ(replacementCalls, 1);
 }
 
@@ -161,7 +154,7 @@ TEST_F(IdleOnOwnPool, RemovingItsServiceCompletesOnceTheConnectionTurnsAway)
 {
     auto removing = e2e::Async("gsoapws_delete_service", [this] { gsoapws_delete_service(server, "/own"); });
     ASSERT_TRUE(e2e::WaitFor([] { return rec::Count(1, "Delete Service for uri = /own") == 1; }));
-    EXPECT_EQ(Sum("/test"), "5");
+    EXPECT_EQ(connection->Sum("/test", 2, 3), "5");
     EXPECT_EQ(removing.wait_for(10s), std::future_status::ready);
 }
 
@@ -170,11 +163,9 @@ TEST_F(Serving, AKeptAliveConnectionFollowsItsServiceReplacedThenRemoved)
 {
     ASSERT_TRUE(Start());
     e2e::Connection connection(port);
-    ASSERT_TRUE(connection.Post("/test", e2e::AddBody(2, 3)));
-    ASSERT_EQ(e2e::Element(connection.ReadResponse(), "sum"), "5");
+    ASSERT_EQ(connection.Sum("/test", 2, 3), "5");
     ASSERT_TRUE(gsoapws_add_service(server, "/test", ReplacementEntry, e2e::TestWsdlPath(), false, 0));
-    ASSERT_TRUE(connection.Post("/test", e2e::AddBody(2, 3)));
-    EXPECT_EQ(e2e::Element(connection.ReadResponse(), "sum"), "5");
+    EXPECT_EQ(connection.Sum("/test", 2, 3), "5");
     EXPECT_EQ(replacementCalls, 1);
     gsoapws_delete_service(server, "/test");
     ASSERT_TRUE(connection.Post("/test", e2e::AddBody(2, 3)));
@@ -289,8 +280,7 @@ TEST_F(Serving, DedicatedPoolThatFailsAtStartRefusesOnlyItsServiceUntilARestart)
     ASSERT_TRUE(Start());
     EXPECT_TRUE(Refused("/own"));
     e2e::Connection turning(port);  // a kept-alive connection turning to /own is refused alike
-    ASSERT_TRUE(turning.Post("/test", e2e::AddBody(1, 2)));
-    EXPECT_EQ(e2e::Element(turning.ReadResponse(), "sum"), "3");
+    EXPECT_EQ(turning.Sum("/test", 1, 2), "3");
     ASSERT_TRUE(turning.Post("/own", e2e::AddBody(1, 2)));
     EXPECT_TRUE(turning.ClosedByPeer());
     e2e::Stop(server);

@@ -1,9 +1,7 @@
 // The address a WSDL publishes, on the wire: where the client says it sent
 // the request, else where the connection arrived. The core is linked
 // statically so that --wrap reaches its gSOAP and socket calls.
-#include "e2e.h"
-#include "wsgate/wsgate.h"
-#include "zeplog_recording.h"
+#include "server_test.h"
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -32,61 +30,53 @@ extern "C" int __wrap_getsockname(int fd, sockaddr *address, socklen_t *length)
 
 namespace {
 
-class WsdlAddress : public ::testing::Test {
+class WsdlAddress : public e2e::ServerTest {
 protected:
     void SetUp() override
     {
         std::ofstream(_wsdl) << "<d><soap:address location=\"x\"/><soap12:address location=\"y\"/></d>";
-        ASSERT_TRUE(gsoapws_init());
-        ASSERT_NE(nullptr, _server = gsoapws_create("0.0.0.0", _port));
-        ASSERT_TRUE(gsoapws_add_service(_server, "/Svc", e2e::TestEntry, _wsdl.c_str(), false, 0));
-        zeplog_recording::Reset();
+        ServerTest::SetUp();
+        ASSERT_NE(nullptr, server = gsoapws_create("0.0.0.0", port));  // the one on 127.0.0.1 is never started
+        ASSERT_TRUE(gsoapws_add_service(server, "/Svc", e2e::TestEntry, _wsdl.c_str(), false, 0));
     }
-    void TearDown() override { e2e::Stop(_server); e2e::Fini(); std::filesystem::remove(_wsdl); }
+    void TearDown() override { ServerTest::TearDown(); std::filesystem::remove(_wsdl); }
     // The document sent for a GET of /Svc?wsdl with these header lines, on a connection of its own.
-    std::string Fetch(const std::string &headers, const char *version = "HTTP/1.1")
+    std::string Fetch(const std::string &headers, const char *version = "HTTP/1.1", bool ipv6 = false)
     {
-        e2e::Connection connection(_port);
+        e2e::Connection connection(port, ipv6);
         EXPECT_TRUE(connection.Send(std::string("GET /Svc?wsdl ") + version + "\r\n" + headers + "\r\n"));
-        const std::string response = connection.ReadUntilClosed();
-        const size_t headEnd = response.find("\r\n\r\n");
-        return headEnd == std::string::npos ? "" : response.substr(headEnd + 4);
+        return e2e::Body(connection.ReadUntilClosed());
     }
     static std::string Published(const std::string &address)
     {
         return "<d>\n    <soap:address location=\"" + address + "\" />\n    <soap12:address location=\"" + address +
                "\" />\n</d>\n";
     }
-    std::string Loopback() const { return "http://127.0.0.1:" + std::to_string(_port) + "/Svc"; }
+    std::string Loopback() const { return "http://127.0.0.1:" + std::to_string(port) + "/Svc"; }
 
     const std::string _wsdl = std::filesystem::temp_directory_path() / ("wsdl_address_" + std::to_string(getpid()));
-    const int _port = e2e::FreePort();
-    void *_server = nullptr;
 };
 
 TEST_F(WsdlAddress, WildcardServerReachedAtLoopbackWithoutHostPublishesLoopback)
 {
-    ASSERT_TRUE(gsoapws_start(_server, nullptr));
+    ASSERT_TRUE(gsoapws_start(server, nullptr));
     EXPECT_EQ(Published(Loopback()), Fetch("", "HTTP/1.0"));
 }
 
 TEST_F(WsdlAddress, Ipv6ServerReachedWithoutHostPublishesItsLiteralInBrackets)
 {
-    void *server = gsoapws_create("::1", _port);
-    ASSERT_TRUE(gsoapws_add_service(server, "/Svc", e2e::TestEntry, _wsdl.c_str(), false, 0));
-    if (!gsoapws_start(server, nullptr))
+    void *ipv6 = gsoapws_create("::1", port);
+    ASSERT_TRUE(gsoapws_add_service(ipv6, "/Svc", e2e::TestEntry, _wsdl.c_str(), false, 0));
+    if (!gsoapws_start(ipv6, nullptr))
         GTEST_SKIP() << "no IPv6 loopback here";
-    e2e::Connection connection(_port, true);
-    ASSERT_TRUE(connection.Send("GET /Svc?wsdl HTTP/1.0\r\n\r\n"));
-    const std::string response = connection.ReadUntilClosed();
-    EXPECT_EQ(Published("http://[0:0:0:0:0:0:0:1]:" + std::to_string(_port) + "/Svc"),
-              response.substr(response.find("\r\n\r\n") + 4));
-    e2e::Stop(server);
+    EXPECT_EQ(Published("http://[0:0:0:0:0:0:0:1]:" + std::to_string(port) + "/Svc"),
+              Fetch("", "HTTP/1.0", true));
+    e2e::Stop(ipv6);
 }
 
 TEST_F(WsdlAddress, PublishesTheSchemeAndAuthorityTheHeadersName)
 {
-    ASSERT_TRUE(gsoapws_start(_server, nullptr));
+    ASSERT_TRUE(gsoapws_start(server, nullptr));
     EXPECT_EQ(Published("http://svc.example:8080/Svc"), Fetch("Host: svc.example:8080\r\n"));
     EXPECT_EQ(Published("https://pub.example/Svc"),
               Fetch("Host: h\r\nX-Forwarded-Host: pub.example\r\nX-Forwarded-Proto: https\r\n"));
@@ -96,7 +86,7 @@ TEST_F(WsdlAddress, PublishesTheSchemeAndAuthorityTheHeadersName)
 
 TEST_F(WsdlAddress, HostileHeadersAreIgnoredAndTheDocumentStaysWellFormed)
 {
-    ASSERT_TRUE(gsoapws_start(_server, nullptr));
+    ASSERT_TRUE(gsoapws_start(server, nullptr));
     // Which values count as hostile is table-tested in published_address_test; here each header's wiring.
     for (const char *header :
          {"Forwarded: host=\"a\\\"><x y=\\\"\"\r\n", "X-Forwarded-Host: a\"><x y=\"\r\n", "Host: a'b\r\n"})
@@ -107,18 +97,16 @@ TEST_F(WsdlAddress, HostileHeadersAreIgnoredAndTheDocumentStaysWellFormed)
 
 TEST_F(WsdlAddress, HeadersOfAnEarlierRequestOnTheConnectionAreForgotten)
 {
-    ASSERT_TRUE(gsoapws_start(_server, nullptr));
-    e2e::Connection connection(_port);
-    ASSERT_TRUE(connection.Post("/Svc", e2e::AddBody(1, 2), "X-Forwarded-Host: earlier.example\r\n"));
-    EXPECT_EQ("3", e2e::Element(connection.ReadResponse(), "sum"));
+    ASSERT_TRUE(gsoapws_start(server, nullptr));
+    e2e::Connection connection(port);
+    EXPECT_EQ("3", connection.Sum("/Svc", 1, 2, "X-Forwarded-Host: earlier.example\r\n"));
     ASSERT_TRUE(connection.Send("GET /Svc?wsdl HTTP/1.1\r\nHost: later.example\r\n\r\n"));
-    const std::string response = connection.ReadUntilClosed();
-    EXPECT_EQ(Published("http://later.example/Svc"), response.substr(response.find("\r\n\r\n") + 4));
+    EXPECT_EQ(Published("http://later.example/Svc"), e2e::Body(connection.ReadUntilClosed()));
 }
 
 TEST_F(WsdlAddress, NoLocalAddressToPublishGetsNoResponse)
 {
-    ASSERT_TRUE(gsoapws_start(_server, nullptr));
+    ASSERT_TRUE(gsoapws_start(server, nullptr));
     failSockName = true;
     EXPECT_EQ("", Fetch("", "HTTP/1.0"));
 }
@@ -127,10 +115,10 @@ TEST_F(WsdlAddress, StartFailsWhenTheHeaderCaptureCannotBeInstalled)
 {
     const auto held = e2e::Held();
     failPlugin = true;
-    EXPECT_FALSE(gsoapws_start(_server, nullptr));
+    EXPECT_FALSE(gsoapws_start(server, nullptr));
     EXPECT_EQ(1, zeplog_recording::Count(5, "soap_register_plugin() Failed!"));
     EXPECT_EQ(held, e2e::Held());
-    EXPECT_TRUE(gsoapws_start(_server, nullptr));
+    EXPECT_TRUE(gsoapws_start(server, nullptr));
 }
 
 }  // namespace

@@ -88,6 +88,11 @@ bool Connection::Get(const std::string &pathAndQuery)
     return Send("GET " + pathAndQuery + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(_port) + "\r\n\r\n");
 }
 
+std::string Connection::Sum(const std::string &path, int a, int b, const std::string &extraHeaders)
+{
+    return Post(path, AddBody(a, b), extraHeaders) ? Element(ReadResponse(), "sum") : "";
+}
+
 std::string Connection::ReadResponse()
 {
     char buffer[65536];
@@ -133,6 +138,12 @@ std::string Header(const std::string &response, const std::string &name)
         return "";
     const size_t start = at + key.size();
     return response.substr(start, response.find("\r\n", start) - start);
+}
+
+std::string Body(const std::string &response)
+{
+    const size_t headEnd = response.find("\r\n\r\n");
+    return headEnd == std::string::npos ? "" : response.substr(headEnd + 4);
 }
 
 std::string Element(const std::string &response, const std::string &tag)

@@ -67,6 +67,7 @@ public:
     bool Post(const std::string &path, const std::string &body, const std::string &extraHeaders = "",
               const std::string &version = "HTTP/1.1");
     bool Get(const std::string &pathAndQuery);  // with Host: 127.0.0.1:<port>, as a client names us
+    std::string Sum(const std::string &path, int a, int b, const std::string &extraHeaders = "");  // "" unanswered
     std::string ReadResponse();     // one whole response (head + Content-Length body); "" on close or time-out
     std::string ReadUntilClosed();  // everything until the peer closes; "" when it closed without a byte
     bool ClosedByPeer(std::chrono::milliseconds bound = std::chrono::seconds(10));  // EOF or reset within bound
@@ -80,6 +81,7 @@ private:
 
 std::string Header(const std::string &response, const std::string &name);  // value in the head, "" when absent
 std::string Element(const std::string &response, const std::string &tag);  // text of <tag>, "" when absent
+std::string Body(const std::string &response);  // what follows the head, "" without a whole head
 
 }  // namespace e2e
 
