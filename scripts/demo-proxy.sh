@@ -78,6 +78,9 @@ done
 haproxy -q -c -f "$work/haproxy.cfg"
 haproxy -f "$work/haproxy.cfg" > >(tee "$work/haproxy.log") 2>&1 &
 pids+=($!)
+# The commands below work once the proxy listens, not when it is forked.
+for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break; sleep 0.1; done
+(exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || { echo "demo-proxy.sh: HAProxy is not listening on $port" >&2; exit 1; }
 
 ca=$work/tls/ca.pem
 cat <<EOF
