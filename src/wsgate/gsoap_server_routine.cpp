@@ -45,6 +45,16 @@ bool serve_later_request(struct soap *ctx, gsoapws_service_entry entry)
     return !failed;
 }
 
+// A routine's context at its end: kept by its server for the next
+// connection, or released when the routine never had a server.
+void end_connection(gsoap_server *server, struct soap *ctx)
+{
+    if (server)
+        server->end_connection(ctx);
+    else
+        release_context(ctx);
+}
+
 }  // namespace
 
 void accept_routine::Run()
@@ -199,7 +209,7 @@ void serve_routine::Run()
 void serve_routine::Cleanup()
 {
     if (m_soap) {
-        m_server->end_connection(m_soap);
+        end_connection(m_server, m_soap);
         m_soap = nullptr;
     }
     m_serviceEntry = nullptr;
@@ -216,7 +226,7 @@ void handover_routine::Run()
 void handover_routine::Cleanup()
 {
     if (m_soap) {
-        m_server->end_connection(m_soap);
+        end_connection(m_server, m_soap);
         m_soap = nullptr;
     }
     m_server = nullptr;
